@@ -1,0 +1,44 @@
+# GoogleTest/GoogleMock built from the Debian source package for every preset, so that the
+# sanitizer presets instrument it and the Windows preset cross-compiles it.
+
+set(VORN_GOOGLETEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(${VORN_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_deps/googletest
+    EXCLUDE_FROM_ALL SYSTEM)
+
+if(CMAKE_CROSSCOMPILING AND WIN32)
+    # Every Windows test program runs under Wine in a prefix of the build tree's own; the
+    # fixture creates it once before any test program starts.
+    set(VORN_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+    set(VORN_WINE_ENVIRONMENT "WINEPREFIX=${VORN_WINEPREFIX}" "WINEDEBUG=-all")
+    get_filename_component(_vorn_wine_dir "${CMAKE_CROSSCOMPILING_EMULATOR}" DIRECTORY)
+    add_test(NAME wine_prefix_setup COMMAND "${CMAKE_CROSSCOMPILING_EMULATOR}" wineboot.exe --init)
+    set_tests_properties(wine_prefix_setup PROPERTIES
+        ENVIRONMENT "${VORN_WINE_ENVIRONMENT}"
+        FIXTURES_SETUP wineprefix
+        TIMEOUT 300)
+endif()
+
+# vorn_add_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>] [LABELS <l...>])
+# One test program per subsystem; under Wine each program is one ctest entry.
+function(vorn_add_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    vorn_target_defaults(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock_main)
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    if(ARG_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+    endif()
+    if(VORN_WINEPREFIX)
+        set_tests_properties(${name} PROPERTIES
+            ENVIRONMENT "${VORN_WINE_ENVIRONMENT}"
+            FIXTURES_REQUIRED wineprefix)
+    endif()
+endfunction()
