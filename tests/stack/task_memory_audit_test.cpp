@@ -1,0 +1,40 @@
+// The task-memory audit on both targets: it counts blocks allocated and freed, and counts and
+// refuses a second free of the same block.
+#include <gtest/gtest.h>
+
+#include "platform/com.h"
+#include "platform/task_memory_audit.h"
+#include "stack/com_initialisation.h"
+
+namespace {
+
+TEST(TaskMemoryAuditTest, CountsLiveBlocksAndRefusesASecondFree) {
+    const stack::ComInitialisation com;
+    ASSERT_EQ(platform::TaskMemoryAudit::Install(), S_OK);
+    EXPECT_EQ(platform::TaskMemoryAudit::Install(), S_OK) << "installing again changes nothing";
+    const long outstanding = platform::TaskMemoryAudit::Outstanding();
+    const long badFrees = platform::TaskMemoryAudit::BadFrees();
+
+    void* first = CoTaskMemAlloc(16);
+    void* second = CoTaskMemAlloc(0x40);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(platform::TaskMemoryAudit::Outstanding(), outstanding + 2);
+
+    second = CoTaskMemRealloc(second, 0x400);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(platform::TaskMemoryAudit::Outstanding(), outstanding + 2);
+
+    CoTaskMemFree(first);
+    EXPECT_EQ(platform::TaskMemoryAudit::Outstanding(), outstanding + 1);
+    CoTaskMemFree(first);  // a second free: counted, and the heap never sees it
+    EXPECT_EQ(platform::TaskMemoryAudit::BadFrees(), badFrees + 1);
+    EXPECT_EQ(platform::TaskMemoryAudit::Outstanding(), outstanding + 1);
+
+    CoTaskMemFree(second);
+    CoTaskMemFree(nullptr);
+    EXPECT_EQ(platform::TaskMemoryAudit::Outstanding(), outstanding);
+    EXPECT_EQ(platform::TaskMemoryAudit::BadFrees(), badFrees + 1);
+}
+
+}  // namespace
