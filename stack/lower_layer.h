@@ -12,6 +12,8 @@
 // nor fault-counted) into a SentMessage, holds a reference to it until its replies are done,
 // and delivers each reply as a new network message carrying the reply's id to the Receive of
 // the upper layer registered with the same stack cookie (the latest one if several are).
+// Reply messages are made directly, not through CoCreateInstance, so that creation faults and
+// class registration concern only the layer's own messages.
 // CallerThread delivers inside SendNetworkMessage, before it returns; WorkerThread on a thread
 // of the lower layer's own (initialised for the multithreaded apartment). The default script
 // is EchoReply. Unregistering an upper layer drops its queued replies and waits for the one
