@@ -44,12 +44,7 @@ void DeviceInfo::SetConfigurationText(std::optional<platform::WideString> text) 
 }
 
 void DeviceInfo::RemoveConfigurationSource() {
-    platform::ComPtr<IUnknown> removed;
-    Guard guard(lock_);
-    auto found = unknowns_.find(IID_IVELDO_ConfigurationSource);
-    if (found == unknowns_.end()) return;
-    removed.swap(found->second);
-    unknowns_.erase(found);
+    Remove(unknowns_, IID_IVELDO_ConfigurationSource);
 }
 
 platform::ComPtr<ConfigurationSource> DeviceInfo::Source() const {
@@ -83,6 +78,23 @@ HRESULT DeviceInfo::HandOut(const UnknownMap& map, const GUID& key, bool counted
     if (found == map.end()) return S_FALSE;
     *out = found->second.get();
     if (counted) (*out)->AddRef();
+    return S_OK;
+}
+
+HRESULT DeviceInfo::Store(UnknownMap& map, const GUID& key, IUnknown* unknown) {
+    platform::ComPtr<IUnknown> held(unknown);
+    Guard guard(lock_);
+    map[key].swap(held);
+    return S_OK;  // a replaced reference is released after the lock is left
+}
+
+HRESULT DeviceInfo::Remove(UnknownMap& map, const GUID& key) {
+    platform::ComPtr<IUnknown> removed;
+    Guard guard(lock_);
+    auto found = map.find(key);
+    if (found == map.end()) return S_FALSE;
+    removed.swap(found->second);
+    map.erase(found);
     return S_OK;
 }
 
@@ -137,10 +149,7 @@ HRESULT DeviceInfo::SetUnknown(GUID* iid, IUnknown* pUnk) {
         [&] { return Key("iid", iid) + " unknown=" + FormatPointer(pUnk); },
         [&] {
             if (iid == nullptr || pUnk == nullptr) return E_POINTER;
-            platform::ComPtr<IUnknown> held(pUnk);
-            Guard guard(lock_);
-            unknowns_[*iid].swap(held);
-            return S_OK;  // the replaced reference is released after the lock is left
+            return Store(unknowns_, *iid, pUnk);
         });
 }
 
@@ -160,13 +169,7 @@ HRESULT DeviceInfo::RemoveUnknown(GUID* iid) {
         STACK_OPERATION(DeviceInfo, RemoveUnknown), Identity(), [&] { return Key("iid", iid); },
         [&] {
             if (iid == nullptr) return E_POINTER;
-            platform::ComPtr<IUnknown> removed;
-            Guard guard(lock_);
-            auto found = unknowns_.find(*iid);
-            if (found == unknowns_.end()) return S_FALSE;
-            removed.swap(found->second);
-            unknowns_.erase(found);
-            return S_OK;
+            return Remove(unknowns_, *iid);
         });
 }
 
@@ -213,10 +216,7 @@ HRESULT DeviceInfo::SetManager(GUID clsid, IUnknown* ppUnk) {
         [&] { return Key("clsid", &clsid) + " unknown=" + FormatPointer(ppUnk); },
         [&] {
             if (ppUnk == nullptr) return E_POINTER;
-            platform::ComPtr<IUnknown> held(ppUnk);
-            Guard guard(lock_);
-            managers_[clsid].swap(held);
-            return S_OK;
+            return Store(managers_, clsid, ppUnk);
         });
 }
 
@@ -233,16 +233,7 @@ HRESULT DeviceInfo::GetManager(GUID clsid, IUnknown** ppUnk) {
 HRESULT DeviceInfo::RemoveManager(GUID clsid) {
     return Perform(
         STACK_OPERATION(DeviceInfo, RemoveManager), Identity(),
-        [&] { return Key("clsid", &clsid); },
-        [&] {
-            platform::ComPtr<IUnknown> removed;
-            Guard guard(lock_);
-            auto found = managers_.find(clsid);
-            if (found == managers_.end()) return S_FALSE;
-            removed.swap(found->second);
-            managers_.erase(found);
-            return S_OK;
-        });
+        [&] { return Key("clsid", &clsid); }, [&] { return Remove(managers_, clsid); });
 }
 
 }  // namespace stack

@@ -67,6 +67,9 @@ class DeviceInfo : public ComObject<IVELDO_DeviceInfo> {
     template <class T, class... Args>
     friend platform::ComPtr<T> MakeStandIn(Args&&... args);
 
+    // Stores a counted reference, or drops one (S_FALSE when there was none).
+    HRESULT Store(UnknownMap& map, const GUID& key, IUnknown* unknown);
+    HRESULT Remove(UnknownMap& map, const GUID& key);
     // Hands out a stored unknown; counted unless it is the configuration source.
     HRESULT HandOut(const UnknownMap& map, const GUID& key, bool counted, IUnknown** out);
 

@@ -56,13 +56,19 @@ class LowerLayerTest : public stack::testing::StackTest {
         return {frame.begin() + stack::kFrameHeaderSize, frame.end() - stack::kFrameChecksumSize};
     }
 
+    // A lower layer that answers upper_ in the given way.
+    platform::ComPtr<LowerLayer> ConnectedLowerLayer(stack::ReplyMode mode) {
+        auto lower = LowerLayer::Create();
+        lower->ConnectUpperLayer(kToken, kCookie, &upper_);
+        lower->SetReplyMode(mode);
+        return lower;
+    }
+
     FakeUpperLayer upper_;
 };
 
 TEST_F(LowerLayerTest, RecordsWhatItWasGivenAndEchoesOnTheCallersThreadBeforeReturning) {
-    auto lower = LowerLayer::Create();
-    lower->ConnectUpperLayer(kToken, kCookie, &upper_);
-    lower->SetReplyMode(stack::ReplyMode::CallerThread);
+    auto lower = ConnectedLowerLayer(stack::ReplyMode::CallerThread);
     bool returned = false;
     upper_.onReceive = [&] { EXPECT_FALSE(returned) << "delivered inside SendNetworkMessage"; };
 
@@ -102,9 +108,7 @@ TEST_F(LowerLayerTest, RecordsWhatItWasGivenAndEchoesOnTheCallersThreadBeforeRet
 }
 
 TEST_F(LowerLayerTest, RepliesFromItsOwnThreadCanCreateMessagesThere) {
-    auto lower = LowerLayer::Create();
-    lower->ConnectUpperLayer(kToken, kCookie, &upper_);
-    lower->SetReplyMode(stack::ReplyMode::WorkerThread);
+    auto lower = ConnectedLowerLayer(stack::ReplyMode::WorkerThread);
     std::vector<HRESULT> created;
     upper_.onReceive = [&] {
         // As the layer does on this thread: create the reply for the layer above.
@@ -134,9 +138,7 @@ TEST_F(LowerLayerTest, ScriptedRepliesArriveAsScriptedInOrder) {
     const Bytes good = stack::BuildReplyFrame(3, Bytes{0xA0, 0xA1});
     Bytes badSum = good;
     badSum.back() ^= 0x01;
-    auto lower = LowerLayer::Create();
-    lower->ConnectUpperLayer(kToken, kCookie, &upper_);
-    lower->SetReplyMode(stack::ReplyMode::CallerThread);
+    auto lower = ConnectedLowerLayer(stack::ReplyMode::CallerThread);
     lower->SetReplyScript([&](const SentMessage& sent) -> std::vector<Reply> {
         if (sent.messageId == 1) return {};
         return {{sent.messageId, good, std::nullopt},
@@ -172,9 +174,7 @@ TEST_F(LowerLayerTest, ScriptedRepliesArriveAsScriptedInOrder) {
 }
 
 TEST_F(LowerLayerTest, NoReplyReachesAnUpperLayerAfterItWasDisconnected) {
-    auto lower = LowerLayer::Create();
-    lower->ConnectUpperLayer(kToken, kCookie, &upper_);
-    lower->SetReplyMode(stack::ReplyMode::WorkerThread);
+    auto lower = ConnectedLowerLayer(stack::ReplyMode::WorkerThread);
     std::promise<void> entered;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
