@@ -174,7 +174,9 @@ TEST(VornFrameBuildTest, KnownFramesByteForByte) {
         SCOPED_TRACE(c.name);
         const Bytes expected = Concat(c.expectedHeader, c.data, c.expectedBcc);
         const auto blockCopy = HeapCopy(c.destination);
-        const auto destination = vorn::DestinationAddressBlock::FromBytes(blockCopy.get());
+        const auto destination = c.destination.empty()
+                                     ? vorn::DestinationAddressBlock{}
+                                     : vorn::DestinationAddressBlock::FromBytes(blockCopy.get());
         const auto* destinationOrNull = c.destination.empty() ? nullptr : &destination;
 
         EXPECT_EQ(vorn::BuildFrame(c.responseRequired, c.dna, c.da1, c.da2, c.sequenceId, c.data,
