@@ -20,37 +20,25 @@ namespace interface_tables {
 // How IDL spells each C++ parameter type (unknown types do not compile).
 template <class T>
 struct TypeText;
-template <>
-struct TypeText<LONG> {
-    static std::string Get() { return "long"; }
-};
-template <>
-struct TypeText<ULONG> {
-    static std::string Get() { return "unsigned long"; }
-};
-template <>
-struct TypeText<BYTE> {
-    static std::string Get() { return "unsigned char"; }
-};
-template <>
-struct TypeText<LPWSTR> {
-    static std::string Get() { return "LPWSTR"; }
-};
 template <class T>
 struct TypeText<T*> {
     static std::string Get() { return TypeText<T>::Get() + "*"; }
 };
-#define INTERFACE_TABLES_TYPE_TEXT(Type)           \
-    template <>                                    \
-    struct TypeText<Type> {                        \
-        static std::string Get() { return #Type; } \
+#define INTERFACE_TABLES_TYPE_TEXT(Type, Text)    \
+    template <>                                   \
+    struct TypeText<Type> {                       \
+        static std::string Get() { return Text; } \
     }
-INTERFACE_TABLES_TYPE_TEXT(GUID);
-INTERFACE_TABLES_TYPE_TEXT(IUnknown);
-INTERFACE_TABLES_TYPE_TEXT(_tagRetryMethod);
-INTERFACE_TABLES_TYPE_TEXT(IVELDO_DeviceInfo);
-INTERFACE_TABLES_TYPE_TEXT(IVELDO_ProtocolMessage);
-INTERFACE_TABLES_TYPE_TEXT(IVELDO_NetworkMessage);
+INTERFACE_TABLES_TYPE_TEXT(LONG, "long");
+INTERFACE_TABLES_TYPE_TEXT(ULONG, "unsigned long");
+INTERFACE_TABLES_TYPE_TEXT(BYTE, "unsigned char");
+INTERFACE_TABLES_TYPE_TEXT(LPWSTR, "LPWSTR");
+INTERFACE_TABLES_TYPE_TEXT(GUID, "GUID");
+INTERFACE_TABLES_TYPE_TEXT(IUnknown, "IUnknown");
+INTERFACE_TABLES_TYPE_TEXT(_tagRetryMethod, "_tagRetryMethod");
+INTERFACE_TABLES_TYPE_TEXT(IVELDO_DeviceInfo, "IVELDO_DeviceInfo");
+INTERFACE_TABLES_TYPE_TEXT(IVELDO_ProtocolMessage, "IVELDO_ProtocolMessage");
+INTERFACE_TABLES_TYPE_TEXT(IVELDO_NetworkMessage, "IVELDO_NetworkMessage");
 #undef INTERFACE_TABLES_TYPE_TEXT
 
 struct ItaniumMemberPointer {
