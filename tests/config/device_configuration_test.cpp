@@ -139,10 +139,8 @@ TEST(ReadDeviceConfigurationTest, ReadsTheSourceTextOnceAndFreesItExactlyOnce) {
     EXPECT_EQ(device.source.textCalls, 1);
     EXPECT_EQ(device.source.lastOptions, platform::WideString());
     EXPECT_EQ(device.source.releases, 0);  // the source is not this layer's to release
-    if (TaskMemHooks::Available()) {
-        EXPECT_EQ(hooks.NewlyOutstanding(), 0);
-        EXPECT_EQ(hooks.NewBadFrees(), 0);
-    }
+    EXPECT_EQ(hooks.NewlyOutstanding(), 0);
+    EXPECT_EQ(hooks.NewBadFrees(), 0);
 }
 
 TEST(ReadDeviceConfigurationTest, FailuresOfTheDeviceComeBackWithNothingWritten) {
@@ -171,10 +169,8 @@ TEST(ReadDeviceConfigurationTest, FailuresOfTheDeviceComeBackWithNothingWritten)
               E_POINTER);
     EXPECT_EQ(s, Untouched());
 
-    if (TaskMemHooks::Available()) {
-        EXPECT_EQ(hooks.NewlyOutstanding(), 0);
-        EXPECT_EQ(hooks.NewBadFrees(), 0);
-    }
+    EXPECT_EQ(hooks.NewlyOutstanding(), 0);
+    EXPECT_EQ(hooks.NewBadFrees(), 0);
 }
 
 TEST(ReadDeviceConfigurationTest, NonAsciiNamesArriveInTheAnsiCodePage) {
@@ -215,9 +211,7 @@ TEST(ReadDeviceConfigurationTest, ExhaustionAtEachAllocationThrowsAndLeaksNothin
         }
         ResetNewHandler(savedHandler, savedMode);
         EXPECT_EQ(std::get_new_handler(), before);
-        if (TaskMemHooks::Available()) {
-            EXPECT_EQ(hooks.NewlyOutstanding(), 0);
-        }
+        EXPECT_EQ(hooks.NewlyOutstanding(), 0);
         if (!happened) {
             EXPECT_EQ(hr, S_OK);
             EXPECT_EQ(s, With(3, 0, 0, 5000, 512, "COM1", "Line-A"));
@@ -228,9 +222,7 @@ TEST(ReadDeviceConfigurationTest, ExhaustionAtEachAllocationThrowsAndLeaksNothin
         EXPECT_EQ(s.dna, Untouched().dna);  // address values only on success
     }
     EXPECT_GT(failuresSeen, 0);
-    if (TaskMemHooks::Available()) {
-        EXPECT_EQ(hooks.NewBadFrees(), 0);
-    }
+    EXPECT_EQ(hooks.NewBadFrees(), 0);
 }
 
 }  // namespace

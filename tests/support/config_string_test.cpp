@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "allocation_failure.h"
 #include "platform/text.h"
 #include "support/config_string.h"
+#include "support/new_handler.h"
+#include "support/vlx_runtime_error.h"
 
 namespace {
 
@@ -210,6 +213,64 @@ TEST(ConfigStringTest, MergeReplacesEqualEntriesAndAddsTheRest) {
     // Merging a configuration into itself changes nothing.
     EXPECT_TRUE(config.Merge(config));
     EXPECT_EQ(config.GetConfigurationW(), merged);
+}
+
+// Runs operation inside the throwing new-handler once per allocation it makes, failing that
+// allocation, and calls after(failed) once the handler is reset. Returns the number of runs
+// that failed.
+template <class Operation, class After>
+int FailEachAllocation(Operation operation, After after) {
+    const std::new_handler before = std::get_new_handler();
+    for (long n = 1;; ++n) {
+        SCOPED_TRACE(testing::Message() << "allocation " << n);
+        std::new_handler savedHandler = nullptr;
+        int savedMode = 0;
+        SetNewHandlerWithThrowError(&savedHandler, &savedMode);
+        bool thrown = false;
+        bool happened = false;
+        {
+            testing_support::ScopedAllocationFailure failure(n);
+            try {
+                operation();
+            } catch (const VLX_RuntimeError& error) {
+                thrown = true;
+                EXPECT_EQ(error.GetHresult(), E_OUTOFMEMORY);
+            }
+            happened = failure.Happened();
+        }
+        ResetNewHandler(savedHandler, savedMode);
+        EXPECT_EQ(std::get_new_handler(), before);
+        EXPECT_EQ(thrown, happened);
+        after(happened);
+        if (!happened) return static_cast<int>(n - 1);
+    }
+}
+
+TEST(ConfigStringTest, ExhaustionThrowsRuntimeErrorAndAFailedMergeChangesNothing) {
+    const WideString text = W("[NET]\nTMO=1\nNET=Line-A\n[DRVR]\nPORT=\"a\\r\\nb\"\n");
+    const WideString otherText = W("[net]\nTMO=2\n[ADDRESS]\nDNA=3\nDA1=4\n");
+
+    EXPECT_GT(FailEachAllocation(
+                  [&] {
+                      const ConfigString config(text.c_str());
+                      std::string value;
+                      config.GetEntry(value, "DRVR", "PORT");
+                      static_cast<void>(config.GetConfigurationW());
+                  },
+                  [](bool) {}),
+              0);
+
+    ConfigString config(text.c_str());
+    const ConfigString other(otherText.c_str());
+    const WideString original = config.GetConfigurationW();
+    ConfigString reference(text.c_str());
+    reference.Merge(other);
+    EXPECT_GT(FailEachAllocation([&] { config.Merge(other); },
+                                 [&](bool failed) {
+                                     EXPECT_EQ(config.GetConfigurationW(),
+                                               failed ? original : reference.GetConfigurationW());
+                                 }),
+              0);
 }
 
 }  // namespace

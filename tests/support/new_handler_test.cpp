@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <barrier>
+#include <future>
 #include <new>
 #include <thread>
 #include <vector>
@@ -92,23 +92,24 @@ TEST_F(NewHandlerTest, NestedBarriersKeepThrowingUntilTheOutermostIsLeft) {
 }
 
 TEST_F(NewHandlerTest, ThrowingBelongsToTheThreadInsideTheBarrier) {
-    std::barrier inside(2);
-    std::barrier checked(2);
+    std::promise<void> entered;
+    std::promise<void> checked;
+    std::future<void> checkedFuture = checked.get_future();
     Outcome barrierThread = Outcome::kNoFailure;
     std::thread worker([&] {
         std::new_handler handler = nullptr;
         int mode = 0;
         SetNewHandlerWithThrowError(&handler, &mode);
-        inside.arrive_and_wait();
-        checked.arrive_and_wait();
+        entered.set_value();
+        checkedFuture.wait();
         barrierThread = FailOneAllocation();
         ResetNewHandler(handler, mode);
     });
-    inside.arrive_and_wait();
+    entered.get_future().wait();
     // Another thread's barrier is active, but this thread is outside any.
     EXPECT_EQ(FailOneAllocation(), Outcome::kBadAlloc);
     EXPECT_EQ(g_outsideHandlerCalls, 1);
-    checked.arrive_and_wait();
+    checked.set_value();
     worker.join();
     EXPECT_EQ(barrierThread, Outcome::kRuntimeError);
 }

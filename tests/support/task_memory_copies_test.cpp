@@ -29,7 +29,6 @@ TEST(CreateStringDataTest, CopiesTheTextIntoOneTaskMemoryBlock) {
 }
 
 TEST(CreateStringDataTest, GivesNullWhenTaskMemoryIsShort) {
-    if (!TaskMemHooks::Available()) GTEST_SKIP() << "no task-memory failure injection here";
     const TaskMemHooks hooks;
     TaskMemHooks::FailNthAllocation(1);
     EXPECT_EQ(CreateStringData(WIDE("text")), nullptr);
@@ -37,7 +36,6 @@ TEST(CreateStringDataTest, GivesNullWhenTaskMemoryIsShort) {
 }
 
 TEST(CoTaskMemAllocWithThrowErrorTest, ThrowsOutOfMemoryInsteadOfReturningNull) {
-    if (!TaskMemHooks::Available()) GTEST_SKIP() << "no task-memory failure injection here";
     const TaskMemHooks hooks;
     {
         platform::TaskMem<void> block(CoTaskMemAllocWithThrowError(32));
