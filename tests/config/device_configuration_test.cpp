@@ -59,6 +59,16 @@ Settings With(LONG dna, LONG da1, LONG da2, LONG tmo, LONG frame, std::string po
     return Settings{dna, da1, da2, tmo, frame, std::move(port), std::move(network)};
 }
 
+// A failed read writes no address value; tmo, frame and the names show how far it came.
+Settings AfterFailure(LONG tmo, LONG frame, std::string port, std::string network) {
+    Settings s;
+    s.tmo = tmo;
+    s.frame = frame;
+    s.port = std::move(port);
+    s.network = std::move(network);
+    return s;
+}
+
 TEST(ReadSettingsTest, RangesAbsentEntriesAndPartialWrites) {
     const Settings defaults = Untouched();
     struct Case {
@@ -82,16 +92,16 @@ TEST(ReadSettingsTest, RangesAbsentEntriesAndPartialWrites) {
         {"DNA -1", "[ADDRESS]\nDNA=-1\n" + kRequired, E_FAIL, defaults},
         {"DA2 -1", "[ADDRESS]\nDA2=-1\n" + kRequired, E_FAIL, defaults},
         {"TMO 600001 is stored", "[NET]\nTMO=600001\nFRAME=512\nNET=N\n[DRVR]\nPORT=P\n", E_FAIL,
-         With(-11, -12, -13, 600001, -15, "old port", "old network")},
+         AfterFailure(600001, -15, "old port", "old network")},
         {"TMO -1 is stored", "[NET]\nTMO=-1\nFRAME=512\nNET=N\n[DRVR]\nPORT=P\n", E_FAIL,
-         With(-11, -12, -13, -1, -15, "old port", "old network")},
+         AfterFailure(-1, -15, "old port", "old network")},
         {"FRAME 1005 is stored after TMO", "[NET]\nTMO=9\nFRAME=1005\nNET=N\n[DRVR]\nPORT=P\n",
-         E_FAIL, With(-11, -12, -13, 9, 1005, "old port", "old network")},
+         E_FAIL, AfterFailure(9, 1005, "old port", "old network")},
         {"FRAME -1", "[NET]\nTMO=9\nFRAME=-1\nNET=N\n[DRVR]\nPORT=P\n", E_FAIL,
-         With(-11, -12, -13, 9, -1, "old port", "old network")},
+         AfterFailure(9, -1, "old port", "old network")},
         {"TMO of eleven nines clamps and fails",
          "[NET]\nTMO=99999999999\nFRAME=512\nNET=N\n[DRVR]\nPORT=P\n", E_FAIL,
-         With(-11, -12, -13, 2147483647, -15, "old port", "old network")},
+         AfterFailure(2147483647, -15, "old port", "old network")},
         {"letters convert to 0, for DNA and TMO",
          "[ADDRESS]\nDNA=abc\n[NET]\nTMO=abc\nFRAME=512\nNET=N\n[DRVR]\nPORT=P\n", S_OK,
          With(0, 0, 0, 0, 512, "P", "N")},
@@ -103,11 +113,11 @@ TEST(ReadSettingsTest, RangesAbsentEntriesAndPartialWrites) {
         {"TMO present but empty", "[NET]\nTMO=\nFRAME=512\nNET=N\n[DRVR]\nPORT=P\n", E_FAIL,
          defaults},
         {"FRAME absent", "[NET]\nTMO=9\nNET=N\n[DRVR]\nPORT=P\n", E_FAIL,
-         With(-11, -12, -13, 9, -15, "old port", "old network")},
+         AfterFailure(9, -15, "old port", "old network")},
         {"port without network", "[NET]\nTMO=9\nFRAME=8\n[DRVR]\nPORT=P\n", E_FAIL,
-         With(-11, -12, -13, 9, 8, "P", "old network")},
+         AfterFailure(9, 8, "P", "old network")},
         {"empty port", "[NET]\nTMO=9\nFRAME=8\nNET=N\n[DRVR]\nPORT=\n", E_FAIL,
-         With(-11, -12, -13, 9, 8, "old port", "old network")},
+         AfterFailure(9, 8, "old port", "old network")},
         {"names kept byte for byte",
          "[NET]\nTMO=9\nFRAME=8\nNET=line-a\n[DRVR]\nPORT= \\\\.\\COM1 \n", S_OK,
          With(0, 0, 0, 9, 8, " \\\\.\\COM1 ", "line-a")},
@@ -116,7 +126,7 @@ TEST(ReadSettingsTest, RangesAbsentEntriesAndPartialWrites) {
          With(0, 0, 0, 9, 8, std::string(511, 'p'), "N")},
         {"port of 512 characters counts as absent",
          "[NET]\nTMO=9\nFRAME=8\nNET=N\n[DRVR]\nPORT=" + std::string(512, 'p'), E_FAIL,
-         With(-11, -12, -13, 9, 8, "old port", "old network")},
+         AfterFailure(9, 8, "old port", "old network")},
         {"empty text", "", E_FAIL, defaults},
     };
     for (const Case& c : cases) {
