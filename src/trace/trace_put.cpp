@@ -73,6 +73,10 @@ void ZQMTracePut(const char* line) noexcept {
     zqm::detail::TraceEvent().Signal();
 }
 
+void zqm::detail::ResetBackPressure() noexcept {
+    overflowing.store(false, std::memory_order_relaxed);
+}
+
 namespace zqm::testing {
 
 void SetBackPressureLimit(std::chrono::milliseconds limit) noexcept {

@@ -81,6 +81,7 @@ void ZQMTraceMap() noexcept {
         objects.area.Close();
         return;
     }
+    zqm::detail::ResetBackPressure();
     mappedArea.store(objects.area.data(), std::memory_order_release);
 }
 

@@ -18,6 +18,9 @@ platform::NamedEvent& TraceEvent() noexcept;
 // without a lock it only serves the quick "tracing off" test.
 unsigned char* MappedArea() noexcept;
 
+// Forgets an earlier timed-out wait for room (a newly mapped area starts afresh).
+void ResetBackPressure() noexcept;
+
 // Writes `text` as a format without values (it must hold no conversions): the newline lines of
 // ZQMTraceF and the result-code line.
 void TraceText(const char* category, const char* text, ...) noexcept;
