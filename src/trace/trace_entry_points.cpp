@@ -10,8 +10,10 @@ void zqm::detail::TraceText(const char* category, const char* text, ...) noexcep
     va_end(args);
 }
 
+// The quick test comes first, so that a call while tracing is off costs no argument handling.
 #define ZQM_DEFINE_TRACE_ENTRY_POINT(name, category) \
     void name(const char* format, ...) noexcept {    \
+        if (!zqm::detail::QuickTraceOn()) return;    \
         va_list args;                                \
         va_start(args, format);                      \
         ZQMTraceV(category, format, args);           \
@@ -44,6 +46,7 @@ ZQM_DEFINE_TRACE_ENTRY_POINT(ZQMTraceQO, "qo")
 #undef ZQM_DEFINE_TRACE_ENTRY_POINT
 
 void ZQMTraceF(const char* format, ...) noexcept {
+    if (!zqm::detail::QuickTraceOn()) return;
     // Two calls, each filtered and locked on its own: another thread's line may fall between.
     zqm::detail::TraceText("f", "\n");
     va_list args;

@@ -26,9 +26,6 @@ TraceObjects& Objects() noexcept {
     return objects;
 }
 
-// Non-null exactly while mapped; published for the unlocked quick test.
-constinit std::atomic<unsigned char*> mappedArea{nullptr};
-
 CZQMTraceInit& TheInit() noexcept {
     Objects();
     static CZQMTraceInit init;
@@ -41,6 +38,8 @@ CZQMTraceInit& TheInit() noexcept {
 
 namespace zqm::detail {
 
+constinit std::atomic<unsigned char*> mappedArea{nullptr};
+
 platform::CriticalSection& TraceLock() noexcept {
     return Objects().lock;
 }
@@ -49,9 +48,6 @@ platform::NamedMutex& TraceMutex() noexcept {
 }
 platform::NamedEvent& TraceEvent() noexcept {
     return Objects().event;
-}
-unsigned char* MappedArea() noexcept {
-    return mappedArea.load(std::memory_order_acquire);
 }
 
 }  // namespace zqm::detail
@@ -68,7 +64,7 @@ void ZQMTraceMap() noexcept {
     // No lock: at load nothing can trace yet, and a mutex held by a stuck viewer must not hang
     // the loading of the module.
     TraceObjects& objects = Objects();
-    mappedArea.store(nullptr, std::memory_order_release);
+    zqm::detail::mappedArea.store(nullptr, std::memory_order_release);
     try {
         objects.area =
             platform::SharedMapping::OpenExisting(platform::KernelObjectName(ZQM_TRACE_AREA_NAME));
@@ -82,13 +78,13 @@ void ZQMTraceMap() noexcept {
         return;
     }
     zqm::detail::ResetBackPressure();
-    mappedArea.store(objects.area.data(), std::memory_order_release);
+    zqm::detail::mappedArea.store(objects.area.data(), std::memory_order_release);
 }
 
 void ZQMTraceUnmap() noexcept {
     TraceObjects& objects = Objects();
     platform::NamedMutexLock lock(objects.mutex);
-    mappedArea.store(nullptr, std::memory_order_release);
+    zqm::detail::mappedArea.store(nullptr, std::memory_order_release);
     objects.area.Close();
 }
 

@@ -2,6 +2,8 @@
 // and the dumps share. Lock order: the in-process trace lock first, the trace mutex inside it.
 #pragma once
 
+#include <atomic>
+
 #include "platform/critical_section.h"
 #include "platform/kernel_objects.h"
 #include "trace/zqm_trace_layout.h"
@@ -15,8 +17,13 @@ platform::NamedMutex& TraceMutex() noexcept;
 // Signalled once per stored line.
 platform::NamedEvent& TraceEvent() noexcept;
 // The area's first byte while mapped, else null. Read under the trace mutex it is stable; read
-// without a lock it only serves the quick "tracing off" test.
-unsigned char* MappedArea() noexcept;
+// without a lock it only serves the quick "tracing off" test. Written only by ZQMTraceMap and
+// ZQMTraceUnmap.
+extern constinit std::atomic<unsigned char*> mappedArea;
+
+inline unsigned char* MappedArea() noexcept {
+    return mappedArea.load(std::memory_order_acquire);
+}
 
 // Forgets an earlier timed-out wait for room (a newly mapped area starts afresh).
 void ResetBackPressure() noexcept;

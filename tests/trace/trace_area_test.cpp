@@ -44,7 +44,8 @@ TEST_F(TraceAreaTest, WrapsFromTheLastSlotToTheFirstAndLeavesTheReservedBytesAlo
     EXPECT_EQ(viewer().Slot(ZQM_TRACE_SLOT_COUNT - 1), "last\n");
     EXPECT_EQ(viewer().Slot(0), "first\n");
     EXPECT_EQ(Lines(), (std::vector<std::string>{"last\n", "first\n"}));
-    EXPECT_EQ(std::memcmp(viewer().RawArea() + ZQM_TRACE_RESERVED_OFFSET, "\xA5\x5A\x00\xFF", 4), 0);
+    EXPECT_EQ(std::memcmp(viewer().RawArea() + ZQM_TRACE_RESERVED_OFFSET, "\xA5\x5A\x00\xFF", 4),
+              0);
 }
 
 TEST_F(TraceAreaTest, SignalsTheEventOncePerStoredLine) {
@@ -132,12 +133,16 @@ struct FaultyHeader {
 
 TEST_F(TraceAreaTest, HeaderValuesOutsideTheRingAreRepairedInsteadOfFollowed) {
     const FaultyHeader cases[] = {
-        {ZQM_TRACE_SLOT_COUNT, 0, 0, 1}, {-1, 0, 0, 1}, {INT_MAX, 3, 0, 4},
-        {INT_MIN, 0, 0, 1},              {5, -7, 5, 1}, {5, INT_MIN, 5, 1},
+        {ZQM_TRACE_SLOT_COUNT, 0, 0, 1},
+        {-1, 0, 0, 1},
+        {INT_MAX, 3, 0, 4},
+        {INT_MIN, 0, 0, 1},
+        {5, -7, 5, 1},
+        {5, INT_MIN, 5, 1},
     };
     for (const FaultyHeader& c : cases) {
-        SCOPED_TRACE(testing::Message() << "writeIndex " << c.writeIndex << " pending "
-                                        << c.pendingCount);
+        SCOPED_TRACE(testing::Message()
+                     << "writeIndex " << c.writeIndex << " pending " << c.pendingCount);
         OpenViewer("");
         viewer().SetWriteIndex(c.writeIndex);
         viewer().SetPendingCount(c.pendingCount);

@@ -38,12 +38,21 @@ TEST_F(TraceDumpTest, WritesAHeaderAndSixteenBytesPerLine) {
     ASSERT_EQ(fullLine.size(), 75u);
 
     const DumpCase cases[] = {
-        {"three bytes", {0xAB, 0x00, 0x41}, -1, 0,
+        {"three bytes",
+         {0xAB, 0x00, 0x41},
+         -1,
+         0,
          {"RESPONSE\n", "0000: ab 00 41 " + Pads(13) + "  : ..A\n"}},
         {"sixteen bytes", sixteen, -1, 1, {"REQUEST\n", fullLine}},
-        {"seventeen bytes", seventeen, -1, 1,
+        {"seventeen bytes",
+         seventeen,
+         -1,
+         1,
          {"REQUEST\n", fullLine, "0010: 0a " + Pads(15) + "  : .\n"}},
-        {"edges of the printable range", {0x7F, 0x80, 0x20, 0x7E, 0x1F}, -1, 0,
+        {"edges of the printable range",
+         {0x7F, 0x80, 0x20, 0x7E, 0x1F},
+         -1,
+         0,
          {"RESPONSE\n", "0000: 7f 80 20 7e 1f " + Pads(11) + "  : .. ~.\n"}},
         {"no bytes", {0x41}, 0, 1, {"REQUEST\n"}},
         {"negative length", {0x41}, -5, 0, {"RESPONSE\n"}},
@@ -96,7 +105,10 @@ TEST_F(TraceDumpTest, EachDumpEntryPointNeedsBothLettersOfItsCategory) {
     const struct {
         Dump dump;
         const char* letters;
-    } cases[] = {{ZQMDumpRD, "RD"}, {ZQMDumpXD, "XD"}, {ZQMDumpZD, "ZD"}, {ZQMDumpCD, "CD"},
+    } cases[] = {{ZQMDumpRD, "RD"},
+                 {ZQMDumpXD, "XD"},
+                 {ZQMDumpZD, "ZD"},
+                 {ZQMDumpCD, "CD"},
                  {ZQMDumpQD, "QD"}};
     const std::uint8_t byte = 0x41;
     for (const auto& c : cases) {
@@ -104,8 +116,8 @@ TEST_F(TraceDumpTest, EachDumpEntryPointNeedsBothLettersOfItsCategory) {
         viewer().SetFilter(c.letters);
         c.dump(&byte, 1, 1);
         EXPECT_EQ(Lines().size(), 2u);
-        for (const std::string& filter : {std::string(1, c.letters[0]), std::string("D"),
-                                         std::string("rd")}) {
+        for (const std::string& filter :
+             {std::string(1, c.letters[0]), std::string("D"), std::string("rd")}) {
             viewer().SetFilter(filter);
             c.dump(&byte, 1, 1);
             EXPECT_TRUE(Lines().empty()) << filter;

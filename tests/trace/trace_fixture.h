@@ -17,7 +17,7 @@
 namespace trace_testing {
 
 class TraceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { OpenViewer(""); }
 
     void TearDown() override {
@@ -68,7 +68,7 @@ protected:
         call.wait();
     }
 
-private:
+  private:
     std::unique_ptr<ZQMTraceViewer> viewer_;
 };
 

@@ -26,17 +26,17 @@ struct EntryPointCase {
 };
 
 constexpr EntryPointCase kEntryPoints[] = {
-    {"ZQMTraceSO", ZQMTraceSO, "SO"},        {"ZQMTraceMO", ZQMTraceMO, "MO"},
-    {"ZQMTraceAO", ZQMTraceAO, "AO"},        {"ZQMTraceXO", ZQMTraceXO, "XO"},
-    {"ZQMTraceRO", ZQMTraceRO, "RO"},        {"ZQMTraceWO", ZQMTraceWO, "WO"},
-    {"ZQMTraceLO", ZQMTraceLO, "LO"},        {"ZQMTraceTO", ZQMTraceTO, "TO"},
-    {"ZQMTraceYO", ZQMTraceYO, "YO"},        {"ZQMTraceYD", ZQMTraceYD, "YD"},
-    {"ZQMTraceCO", ZQMTraceCO, "CO"},        {"ZQMTraceZO", ZQMTraceZO, "ZO"},
-    {"ZQMTraceUO", ZQMTraceUO, "UO"},        {"ZQMTraceP", ZQMTraceP, "P"},
-    {"ZQMTraceK", ZQMTraceK, "K"},           {"ZQMTraceError", ZQMTraceError, "E"},
-    {"ZQMTraceGO", ZQMTraceGO, "GO"},        {"ZQMTraceHO", ZQMTraceHO, "HO"},
-    {"ZQMTraceJO", ZQMTraceJO, "JO"},        {"ZQMTraceDollar", ZQMTraceDollar, "$"},
-    {"ZQMTraceQO", ZQMTraceQO, "QO"},        {"ZQMTraceF", ZQMTraceF, "F"},
+    {"ZQMTraceSO", ZQMTraceSO, "SO"}, {"ZQMTraceMO", ZQMTraceMO, "MO"},
+    {"ZQMTraceAO", ZQMTraceAO, "AO"}, {"ZQMTraceXO", ZQMTraceXO, "XO"},
+    {"ZQMTraceRO", ZQMTraceRO, "RO"}, {"ZQMTraceWO", ZQMTraceWO, "WO"},
+    {"ZQMTraceLO", ZQMTraceLO, "LO"}, {"ZQMTraceTO", ZQMTraceTO, "TO"},
+    {"ZQMTraceYO", ZQMTraceYO, "YO"}, {"ZQMTraceYD", ZQMTraceYD, "YD"},
+    {"ZQMTraceCO", ZQMTraceCO, "CO"}, {"ZQMTraceZO", ZQMTraceZO, "ZO"},
+    {"ZQMTraceUO", ZQMTraceUO, "UO"}, {"ZQMTraceP", ZQMTraceP, "P"},
+    {"ZQMTraceK", ZQMTraceK, "K"},    {"ZQMTraceError", ZQMTraceError, "E"},
+    {"ZQMTraceGO", ZQMTraceGO, "GO"}, {"ZQMTraceHO", ZQMTraceHO, "HO"},
+    {"ZQMTraceJO", ZQMTraceJO, "JO"}, {"ZQMTraceDollar", ZQMTraceDollar, "$"},
+    {"ZQMTraceQO", ZQMTraceQO, "QO"}, {"ZQMTraceF", ZQMTraceF, "F"},
 };
 
 std::vector<std::string> ExpectedLines(const EntryPointCase& c) {
@@ -112,15 +112,30 @@ TEST_F(TraceFrontEndTest, BuildsThePrefixFromTheOptionsInTheFilter) {
     const PrefixCase cases[] = {
         {"no option", "$", windowsPath, 0x5A4, Counter{1000, 12345678}, ZQMTraceDollar, "x\n"},
         {"name, last extension cut", "@JO", windowsPath, {}, {}, ZQMTraceJO, "host.server: x\n"},
-        {"name from a POSIX path", "@JO", "/opt/stack/Host.Server.exe", {}, {}, ZQMTraceJO,
+        {"name from a POSIX path",
+         "@JO",
+         "/opt/stack/Host.Server.exe",
+         {},
+         {},
+         ZQMTraceJO,
          "host.server: x\n"},
         {"name without extension", "@JO", "C:\\bin\\PLAIN", {}, {}, ZQMTraceJO, "plain: x\n"},
         {"unreadable path", "@JO", "", {}, {}, ZQMTraceJO, "x\n"},
         {"wide thread id", "IJO", {}, 0x5A4, {}, ZQMTraceJO, "(5A4): x\n"},
         {"narrow thread id", "IJO", {}, 7, {}, ZQMTraceJO, "(07): x\n"},
-        {"milliseconds and error", "EN", {}, {}, Counter{1000, 12345678}, ZQMTraceError,
+        {"milliseconds and error",
+         "EN",
+         {},
+         {},
+         Counter{1000, 12345678},
+         ZQMTraceError,
          "(05678): ERROR: x\n"},
-        {"10 MHz counter", "NJO", {}, {}, Counter{10000000, 123456789012}, ZQMTraceJO,
+        {"10 MHz counter",
+         "NJO",
+         {},
+         {},
+         Counter{10000000, 123456789012},
+         ZQMTraceJO,
          "(05678): x\n"},
         {"no counter", "NJO", {}, {}, Counter{0, 12345678}, ZQMTraceJO, "x\n"},
         {"counter under 1 kHz", "NJO", {}, {}, Counter{999, 12345678}, ZQMTraceJO, "x\n"},
@@ -220,7 +235,8 @@ TEST_F(TraceFrontEndTest, LinesOfThreadsTracingAtOnceArriveWholeAndInOrder) {
         int thread = -1;
         int number = -1;
         ASSERT_EQ(std::sscanf(line.c_str(), "thread %d line %d\n", &thread, &number), 2) << line;
-        EXPECT_EQ(line, "thread " + std::to_string(thread) + " line " + std::to_string(number) + "\n");
+        EXPECT_EQ(line,
+                  "thread " + std::to_string(thread) + " line " + std::to_string(number) + "\n");
         EXPECT_EQ(number, next[thread]++) << line;
     }
 }

@@ -23,8 +23,12 @@ using namespace std::chrono_literals;
 // Generous: under Wine every process start costs.
 constexpr auto kProcessTimeout = 120s;
 
-std::string Tool() { return platform::ExecutableDirectory() + ZQM_TRACE_TOOL; }
-std::string Child() { return platform::ExecutableDirectory() + TRACE_TEST_CHILD; }
+std::string Tool() {
+    return platform::ExecutableDirectory() + ZQM_TRACE_TOOL;
+}
+std::string Child() {
+    return platform::ExecutableDirectory() + TRACE_TEST_CHILD;
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -65,7 +69,7 @@ bool WaitForText(const std::string& path, const std::string& text) {
 }
 
 class TraceProcessTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         for (const std::string& file : files_) std::filesystem::remove(file);
     }
@@ -74,7 +78,7 @@ protected:
         return files_.back();
     }
 
-private:
+  private:
     std::vector<std::string> files_;
 };
 
@@ -122,8 +126,8 @@ TEST_F(TraceProcessTest, AWriterFacingAViewerThatStoppedTakingLinesStillEnds) {
     ASSERT_TRUE(WaitForViewer());
 
     const int written = ZQM_TRACE_HIGH_WATER + 5;
-    auto writer =
-        platform::ChildProcess::Start(Tool(), {"emit", "--repeat", std::to_string(written), "{n}\\n"});
+    auto writer = platform::ChildProcess::Start(
+        Tool(), {"emit", "--repeat", std::to_string(written), "{n}\\n"});
     EXPECT_EQ(writer.Wait(kProcessTimeout), 0);
     EXPECT_EQ(ReadFile(output), "");
 
@@ -131,7 +135,8 @@ TEST_F(TraceProcessTest, AWriterFacingAViewerThatStoppedTakingLinesStillEnds) {
     ASSERT_EQ(viewer.Wait(kProcessTimeout), 0);
     const std::vector<std::string> lines = SplitLines(ReadFile(output));
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(ZQM_TRACE_HIGH_WATER + 1));
-    for (int i = 0; i <= ZQM_TRACE_HIGH_WATER; ++i) EXPECT_EQ(lines[static_cast<std::size_t>(i)], std::to_string(i + 1) + "\n");
+    for (int i = 0; i <= ZQM_TRACE_HIGH_WATER; ++i)
+        EXPECT_EQ(lines[static_cast<std::size_t>(i)], std::to_string(i + 1) + "\n");
 }
 
 TEST_F(TraceProcessTest, AWriterKilledWhileHoldingTheTraceMutexIsTakenOverByTheNext) {
