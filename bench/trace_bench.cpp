@@ -35,24 +35,28 @@ void BM_TraceOffNoArea(benchmark::State& state) {
 }
 BENCHMARK(BM_TraceOffNoArea);
 
+// A viewer with `filter`, and this program's trace state mapped onto its area.
+struct MappedViewer {
+    explicit MappedViewer(const char* filter, bool enabled = true) : viewer(filter) {
+        viewer.SetEnabled(enabled);
+        ZQMTraceUnmap();
+        ZQMTraceMap();
+    }
+    ~MappedViewer() { ZQMTraceUnmap(); }
+    ZQMTraceViewer viewer;
+};
+
 void BM_TraceOffDisabled(benchmark::State& state) {
-    ZQMTraceViewer viewer("JO");
-    viewer.SetEnabled(false);
-    ZQMTraceUnmap();
-    ZQMTraceMap();
+    MappedViewer mapped("JO", false);
     int i = 0;
     for (auto _ : state) ZQMTraceJO(kFormat, ++i);
-    ZQMTraceUnmap();
 }
 BENCHMARK(BM_TraceOffDisabled);
 
 void BM_TraceFilteredOut(benchmark::State& state) {
-    ZQMTraceViewer viewer("SO");
-    ZQMTraceUnmap();
-    ZQMTraceMap();
+    MappedViewer mapped("SO");
     int i = 0;
     for (auto _ : state) ZQMTraceJO(kFormat, ++i);
-    ZQMTraceUnmap();
 }
 BENCHMARK(BM_TraceFilteredOut);
 
@@ -68,9 +72,8 @@ void BM_SnprintfLine(benchmark::State& state) {
 BENCHMARK(BM_SnprintfLine);
 
 void BM_TraceStoredLiveViewer(benchmark::State& state) {
-    ZQMTraceViewer viewer("JO");
-    ZQMTraceUnmap();
-    ZQMTraceMap();
+    MappedViewer mapped("JO");
+    ZQMTraceViewer& viewer = mapped.viewer;
     std::atomic<bool> stop{false};
     std::thread drain([&] {
         while (!stop.load()) {
@@ -83,7 +86,6 @@ void BM_TraceStoredLiveViewer(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     stop = true;
     drain.join();
-    ZQMTraceUnmap();
 }
 BENCHMARK(BM_TraceStoredLiveViewer)->UseRealTime();
 

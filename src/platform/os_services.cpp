@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/child_process.h"
 #include "platform/os_native.h"
 
 namespace platform {
@@ -77,6 +78,16 @@ void SleepMilliseconds(std::uint32_t milliseconds) noexcept {
 
 void SetStandardOutputBinary() noexcept {
     native::SetStandardOutputBinary();
+}
+
+// Declared in child_process.h; the same on both platforms.
+std::string ExecutableDirectory() {
+    char path[4096];
+    if (native::ExecutablePath(path, sizeof(path)) == 0) return {};
+    const std::string full(path);
+    // Windows separates with '\' (or '/'); a Linux directory name with a '\' in it would be cut
+    // short, which the build trees of the test programs never have.
+    return full.substr(0, full.find_last_of("\\/") + 1);
 }
 
 namespace testing {

@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "platform/child_process.h"
-#include "platform/os_native.h"
 
 extern char** environ;
 
@@ -78,12 +77,4 @@ void ChildProcess::Kill() noexcept {
         exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 }
-
-std::string ExecutableDirectory() {
-    char path[4096];
-    if (native::ExecutablePath(path, sizeof(path)) == 0) return {};
-    std::string directory(path);
-    return directory.substr(0, directory.find_last_of('/') + 1);
-}
-
 }  // namespace platform

@@ -4,7 +4,6 @@
 
 #include "platform/child_process.h"
 #include "platform/com.h"
-#include "platform/os_native.h"
 
 namespace platform {
 
@@ -130,12 +129,4 @@ void ChildProcess::Kill() noexcept {
         exitCode_ = ExitCodeOf(AsHandle(process_));
     }
 }
-
-std::string ExecutableDirectory() {
-    char path[4096];
-    if (native::ExecutablePath(path, sizeof(path)) == 0) return {};
-    std::string directory(path);
-    return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
-
 }  // namespace platform
