@@ -1,11 +1,11 @@
 // Named kernel objects shared between processes: a shared memory mapping, a mutex and an
 // auto-reset event. They are what the trace facility and its viewer meet through.
 //
-//   auto mutex = platform::NamedMutex::CreateOrOpen(platform::KernelObjectName("_ZQM_TraceMutex"));
-//   auto event = platform::NamedEvent::CreateOrOpen(platform::KernelObjectName("_ZQM_TraceEvent"));
-//   auto area =
-//   platform::SharedMapping::OpenExisting(platform::KernelObjectName("_ZQM_TraceOutput")); if
-//   (area.valid()) {
+//   using platform::KernelObjectName;
+//   auto mutex = platform::NamedMutex::CreateOrOpen(KernelObjectName("_ZQM_TraceMutex"));
+//   auto event = platform::NamedEvent::CreateOrOpen(KernelObjectName("_ZQM_TraceEvent"));
+//   auto area = platform::SharedMapping::OpenExisting(KernelObjectName("_ZQM_TraceOutput"));
+//   if (area.valid()) {
 //       platform::NamedMutexLock lock(mutex);
 //       if (lock.owns()) { area.data()[0] = 1; event.Signal(); }
 //   }

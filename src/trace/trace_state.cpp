@@ -3,8 +3,9 @@
 // Order matters: the in-process lock, the trace mutex and the trace event must exist before the
 // CZQMTraceInit object maps the area, and must outlive it when it unmaps. They are function-local
 // statics: TheInit() constructs TraceObjects completely before CZQMTraceInit, so they are
-// destroyed after it, and whatever traces first (even from another file's static constructor)
-// finds them constructed. The one namespace-scope object below makes the mapping happen at load.
+// destroyed after it, whichever file's static initialisation comes first. The one namespace-scope
+// object below makes the mapping happen at load; a trace call made earlier (from another file's
+// static constructor) finds the area not yet mapped and returns, as before load.
 #include <atomic>
 
 #include "trace/trace_state.h"
