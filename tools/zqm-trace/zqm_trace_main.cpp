@@ -4,7 +4,8 @@
 //       Creates the shared trace area, sets the filter (default "JOE$") and turns tracing on,
 //       then prints every line that writers store, exactly as stored, until interrupted.
 //       --count N exits after N lines, --timeout S after S seconds without a new line, and
-//       while FILE exists (--hold) no lines are taken, so writers meet a full ring.
+//       while FILE exists (--hold) no lines are taken, so writers meet a full ring (the time-out
+//       counts from the end of the hold).
 //   zqm-trace emit [--category C] [--repeat N] TEXT
 //       Writes TEXT N times through the entry point of category C (default "jo"), from this
 //       process, as the component does. "\n" in TEXT is a newline, "\\" a backslash, and "{n}"
@@ -81,7 +82,9 @@ int RunViewer(const ViewerOptions& options) {
     long long taken = 0;
     auto lastLine = std::chrono::steady_clock::now();
     while (stopRequested == 0) {
-        if (!Held(options.holdFile)) {
+        if (Held(options.holdFile)) {
+            lastLine = std::chrono::steady_clock::now();  // holding pauses the time-out
+        } else {
             const std::size_t room = options.count > 0
                                          ? static_cast<std::size_t>(options.count - taken)
                                          : static_cast<std::size_t>(-1);
