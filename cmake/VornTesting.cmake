@@ -36,11 +36,17 @@ function(vorn_add_test name)
     if(ARG_LABELS)
         set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
     endif()
+    # Named kernel objects are global to the machine (to the Wine prefix on Windows); a private
+    # namespace per test program and build tree keeps concurrent suites apart. Child processes
+    # inherit it.
+    string(MD5 _vorn_tree_hash "${CMAKE_BINARY_DIR}")
+    string(SUBSTRING "${_vorn_tree_hash}" 0 8 _vorn_tree_hash)
+    set(_vorn_environment "VORN_KERNEL_NAMESPACE=vorn-${_vorn_tree_hash}-${name}")
     if(VORN_WINEPREFIX)
-        set_tests_properties(${name} PROPERTIES
-            ENVIRONMENT "${VORN_WINE_ENVIRONMENT}"
-            FIXTURES_REQUIRED wineprefix)
+        list(APPEND _vorn_environment ${VORN_WINE_ENVIRONMENT})
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix)
     endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${_vorn_environment}")
 endfunction()
 
 # vorn_add_program_test(<name> PROGRAM <target> [ARGS <arg>...] [EXPECT_EXIT <code>]
