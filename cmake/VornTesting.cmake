@@ -36,6 +36,45 @@ function(vorn_add_test name)
     if(ARG_LABELS)
         set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
     endif()
+    # Named kernel objects are global to the machine (to the Wine prefix on Windows); a private
+    # namespace per test program and build tree keeps concurrent suites apart. Child processes
+    # inherit it.
+    string(MD5 _vorn_tree_hash "${CMAKE_BINARY_DIR}")
+    string(SUBSTRING "${_vorn_tree_hash}" 0 8 _vorn_tree_hash)
+    set(_vorn_environment "VORN_KERNEL_NAMESPACE=vorn-${_vorn_tree_hash}-${name}")
+    if(VORN_WINEPREFIX)
+        list(APPEND _vorn_environment ${VORN_WINE_ENVIRONMENT})
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix)
+    endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${_vorn_environment}")
+endfunction()
+
+# vorn_add_program_test(<name> PROGRAM <target> [ARGS <arg>...] [EXPECT_EXIT <code>]
+#                       [EXPECT_STDOUT <text>] [EXPECT_STDERR <regex>])
+# Runs a program of ours (through the emulator when cross-compiling) and checks its exit code,
+# its whole standard output (default: none) and, if given, its standard error against a regex.
+# Line ends are compared as LF.
+function(vorn_add_program_test name)
+    cmake_parse_arguments(ARG "" "PROGRAM;EXPECT_EXIT;EXPECT_STDOUT;EXPECT_STDERR" "ARGS" ${ARGN})
+    if(NOT DEFINED ARG_EXPECT_EXIT)
+        set(ARG_EXPECT_EXIT 0)
+    endif()
+    set(arguments "")
+    foreach(argument IN LISTS ARG_ARGS)
+        string(APPEND arguments " [==[${argument}]==]")
+    endforeach()
+    set(script "${CMAKE_CURRENT_BINARY_DIR}/${name}.cmake")
+    file(GENERATE OUTPUT "${script}" CONTENT
+"set(program [==[$<TARGET_FILE:${ARG_PROGRAM}>]==])
+set(emulator [==[${CMAKE_CROSSCOMPILING_EMULATOR}]==])
+set(arguments${arguments})
+set(expected_exit [==[${ARG_EXPECT_EXIT}]==])
+set(expected_stdout [==[${ARG_EXPECT_STDOUT}]==])
+set(expected_stderr [==[${ARG_EXPECT_STDERR}]==])
+include([==[${CMAKE_CURRENT_FUNCTION_LIST_DIR}/VornRunProgramTest.cmake]==])
+")
+    add_test(NAME ${name} COMMAND "${CMAKE_COMMAND}" -P "${script}")
+    set_tests_properties(${name} PROPERTIES TIMEOUT 120)
     if(VORN_WINEPREFIX)
         set_tests_properties(${name} PROPERTIES
             ENVIRONMENT "${VORN_WINE_ENVIRONMENT}"

@@ -28,7 +28,7 @@ struct CallRecord {
 };
 
 class CallLog {
-  public:
+public:
     void SetEnabled(bool enabled) noexcept { enabled_.store(enabled, std::memory_order_relaxed); }
     bool Enabled() const noexcept { return enabled_.load(std::memory_order_relaxed); }
 
@@ -39,7 +39,7 @@ class CallLog {
     std::vector<std::string> Operations(std::string_view filter = {}) const;
     std::size_t Count(std::string_view filter = {}) const;
 
-  private:
+private:
     std::atomic<bool> enabled_{true};
     mutable std::mutex lock_;
     std::vector<CallRecord> records_;  // guarded by lock_

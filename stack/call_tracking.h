@@ -26,7 +26,7 @@
 namespace stack {
 
 class UntrackedScope {
-  public:
+public:
     UntrackedScope() noexcept;
     ~UntrackedScope();
     UntrackedScope(const UntrackedScope&) = delete;

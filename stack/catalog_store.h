@@ -12,7 +12,7 @@
 namespace stack {
 
 class CatalogStore {
-  public:
+public:
     void CreateSection(platform::WideStringView section);
     bool HasSection(platform::WideStringView section) const;
     // False when the section does not exist.
@@ -24,7 +24,7 @@ class CatalogStore {
                                               platform::WideStringView key) const;
     void Clear();
 
-  private:
+private:
     using Section = std::map<platform::WideString, platform::WideString, std::less<>>;
     mutable std::mutex lock_;
     std::map<platform::WideString, Section, std::less<>> sections_;  // guarded by lock_

@@ -21,7 +21,7 @@ namespace {
 // live object, so that counts can return to 0 while the classes stay registered.
 template <class T>
 class StandInFactory final : public IClassFactory {
-  public:
+public:
     explicit StandInFactory(std::string_view createOperation) : createOperation_(createOperation) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -56,7 +56,7 @@ class StandInFactory final : public IClassFactory {
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
-  private:
+private:
     std::string_view createOperation_;
     platform::InterlockedCounter refs_{0};
 };

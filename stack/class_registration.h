@@ -20,7 +20,7 @@
 namespace stack {
 
 class ClassRegistration {
-  public:
+public:
     explicit ClassRegistration(std::initializer_list<StandInClass> leaveOut = {});
     ~ClassRegistration();
     ClassRegistration(const ClassRegistration&) = delete;
@@ -31,7 +31,7 @@ class ClassRegistration {
     HRESULT Result() const noexcept { return result_; }
     bool IsRegistered(StandInClass standInClass) const noexcept;
 
-  private:
+private:
     struct Entry {
         StandInClass standInClass;
         DWORD cookie;

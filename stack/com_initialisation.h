@@ -9,7 +9,7 @@
 namespace stack {
 
 class ComInitialisation {
-  public:
+public:
     explicit ComInitialisation(DWORD model = COINIT_MULTITHREADED) noexcept
         : result_(CoInitializeEx(nullptr, model)) {}
     ~ComInitialisation() {
@@ -20,7 +20,7 @@ class ComInitialisation {
 
     HRESULT Result() const noexcept { return result_; }
 
-  private:
+private:
     HRESULT result_;
 };
 

@@ -14,7 +14,7 @@
 namespace stack {
 
 class ComponentCatalog : public ComObject<IVELDO_ComponentCatalog> {
-  public:
+public:
     static platform::ComPtr<ComponentCatalog> Create();
 
     HRESULT STDMETHODCALLTYPE CreateSection(LPWSTR prgSection) override;
@@ -23,7 +23,7 @@ class ComponentCatalog : public ComObject<IVELDO_ComponentCatalog> {
     HRESULT STDMETHODCALLTYPE GetEntry(LPWSTR prgSection, LPWSTR prgKey,
                                        LPWSTR* pprgValue) override;
 
-  private:
+private:
     ComponentCatalog() noexcept : ComObject(StandInClass::ComponentCatalog) {}
     template <class T, class... Args>
     friend platform::ComPtr<T> MakeStandIn(Args&&... args);

@@ -13,7 +13,7 @@
 namespace stack {
 
 class ConfigurationSource : public ComObject<IVELDO_ConfigurationSource> {
-  public:
+public:
     static platform::ComPtr<ConfigurationSource> Create(std::optional<platform::WideString> text);
 
     // nullopt: GetConfigurationText succeeds with a null text.
@@ -21,7 +21,7 @@ class ConfigurationSource : public ComObject<IVELDO_ConfigurationSource> {
 
     HRESULT STDMETHODCALLTYPE GetConfigurationText(LPWSTR prgOptions, LPWSTR* pprgText) override;
 
-  private:
+private:
     explicit ConfigurationSource(std::optional<platform::WideString> text)
         : ComObject(StandInClass::ConfigurationSource), text_(std::move(text)) {}
     template <class T, class... Args>

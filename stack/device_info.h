@@ -31,7 +31,7 @@ struct GuidLess {
 };
 
 class DeviceInfo : public ComObject<IVELDO_DeviceInfo> {
-  public:
+public:
     // Without a configuration source (as CoCreateInstance makes it).
     static platform::ComPtr<DeviceInfo> Create();
     // With a configuration source over the text.
@@ -57,10 +57,10 @@ class DeviceInfo : public ComObject<IVELDO_DeviceInfo> {
     HRESULT STDMETHODCALLTYPE GetManager(GUID clsid, IUnknown** ppUnk) override;
     HRESULT STDMETHODCALLTYPE RemoveManager(GUID clsid) override;
 
-  protected:
+protected:
     void ReleaseHeldResources() noexcept override;
 
-  private:
+private:
     using UnknownMap = std::map<GUID, platform::ComPtr<IUnknown>, GuidLess>;
 
     DeviceInfo() noexcept;

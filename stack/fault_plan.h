@@ -30,7 +30,7 @@ struct InjectedResult {
 };
 
 class FaultPlan {
-  public:
+public:
     void FailOnCall(std::string_view operation, unsigned n, HRESULT result);
     void FailFromCall(std::string_view operation, unsigned n, HRESULT result);
     void ReturnOnCall(std::string_view operation, unsigned n, HRESULT result);
@@ -42,7 +42,7 @@ class FaultPlan {
     // Counts one call of the operation; the result to inject, if this call is planned.
     std::optional<InjectedResult> Consume(std::string_view operation);
 
-  private:
+private:
     struct Entry {
         std::string operation;
         unsigned remaining;  // calls until it fires; stays at 1 once a repeating entry fired

@@ -68,7 +68,7 @@ using ReplyScript = std::function<std::vector<Reply>(const SentMessage&)>;
 std::vector<Reply> EchoReply(const SentMessage& sent);
 
 class LowerLayer : public ComObject<IVELDO_NetworkComms, IVELDO_RuntimeInformation> {
-  public:
+public:
     static platform::ComPtr<LowerLayer> Create();
     ~LowerLayer() override;
 
@@ -104,11 +104,11 @@ class LowerLayer : public ComObject<IVELDO_NetworkComms, IVELDO_RuntimeInformati
     HRESULT STDMETHODCALLTYPE IsValidRuntimeConfiguration(LPWSTR prgConfig, LONG* pbValid) override;
     HRESULT STDMETHODCALLTYPE ChangeRuntimeInformation(LPWSTR prgConfig) override;
 
-  protected:
+protected:
     void* FindInterface(REFIID riid) noexcept override;
     void ReleaseHeldResources() noexcept override;
 
-  private:
+private:
     struct Connection {
         ULONG token;
         GUID stackCookie;

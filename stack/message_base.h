@@ -38,7 +38,7 @@ std::string_view SharedOperationName(StandInClass messageClass, SharedMessageOpe
 
 template <class Interface, StandInClass kClass>
 class MessageBase : public ComObject<Interface> {
-  public:
+public:
     // Scripting: GetRetryState succeeds without writing its output.
     void SkipRetryStateOutput(bool skip);
 
@@ -55,7 +55,7 @@ class MessageBase : public ComObject<Interface> {
     HRESULT STDMETHODCALLTYPE SetRetryState(_tagRetryMethod RetryMethod) override;
     HRESULT STDMETHODCALLTYPE GetRetryState(_tagRetryMethod* pRetryMethod) override;
 
-  protected:
+protected:
     using Guard = std::lock_guard<std::mutex>;
 
     MessageBase() noexcept : ComObject<Interface>(kClass) {}
@@ -80,7 +80,7 @@ class MessageBase : public ComObject<Interface> {
     _tagRetryMethod retryState_ = rm_NONE;
     bool skipRetryStateOutput_ = false;
 
-  private:
+private:
     static std::string_view Name(SharedMessageOperation operation) {
         return SharedOperationName(kClass, operation);
     }

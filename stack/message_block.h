@@ -28,25 +28,25 @@ BYTE* CopyToTaskMemory(const std::vector<BYTE>& bytes);
 LPWSTR CopyToTaskMemory(const std::optional<platform::WideString>& text);
 
 class MessageBlock {
-  public:
+public:
     HRESULT Set(LONG size, const BYTE* data);
     HRESULT Get(LONG* size, BYTE** data) const;
 
     void Break(std::optional<OutputBreach> breach) { breach_ = breach; }
     const std::vector<BYTE>& Bytes() const noexcept { return bytes_; }
 
-  private:
+private:
     std::vector<BYTE> bytes_;
     std::optional<OutputBreach> breach_;
 };
 
 class MessageText {
-  public:
+public:
     // A null text means none.
     HRESULT Set(const WCHAR* text);
     HRESULT Get(LPWSTR* text) const;
 
-  private:
+private:
     std::optional<platform::WideString> text_;
 };
 

@@ -28,7 +28,7 @@ struct Delivery {
 };
 
 class MessageSink : public ComObject<IVELDO_MessageSink> {
-  public:
+public:
     static platform::ComPtr<MessageSink> Create();
 
     std::vector<Delivery> Deliveries() const;
@@ -38,7 +38,7 @@ class MessageSink : public ComObject<IVELDO_MessageSink> {
 
     HRESULT STDMETHODCALLTYPE DeliverMessage(IVELDO_ProtocolMessage* pMessage) override;
 
-  private:
+private:
     MessageSink() noexcept : ComObject(StandInClass::MessageSink) {}
     template <class T, class... Args>
     friend platform::ComPtr<T> MakeStandIn(Args&&... args);

@@ -11,7 +11,7 @@
 namespace stack {
 
 class NetworkMessage : public MessageBase<IVELDO_NetworkMessage, StandInClass::NetworkMessage> {
-  public:
+public:
     enum class Block { Data, SendOptions };
 
     static platform::ComPtr<NetworkMessage> Create();
@@ -24,7 +24,7 @@ class NetworkMessage : public MessageBase<IVELDO_NetworkMessage, StandInClass::N
     HRESULT STDMETHODCALLTYPE SetSendOptions(LONG lDataBytes, BYTE* pData) override;
     HRESULT STDMETHODCALLTYPE GetSendOptions(LONG* plDataBytes, BYTE** ppData) override;
 
-  private:
+private:
     NetworkMessage() noexcept = default;
     template <class T, class... Args>
     friend platform::ComPtr<T> MakeStandIn(Args&&... args);

@@ -33,7 +33,7 @@ std::string_view ClassName(StandInClass standInClass) noexcept;
 class StandInRoot;
 
 class ObjectCensus {
-  public:
+public:
     // How many emptied objects are kept to catch late releases (default 1024; 0 frees at once).
     static constexpr std::size_t kDefaultQuarantine = 1024;
 
@@ -54,7 +54,7 @@ class ObjectCensus {
     // Takes over an emptied object: keeps it in quarantine or deletes it.
     void Bury(StandInRoot* object) noexcept;
 
-  private:
+private:
     std::array<std::atomic<long>, kStandInClassCount> live_{};
     std::atomic<long> referenceErrors_{0};
     std::mutex lock_;

@@ -31,7 +31,7 @@ struct CommandSpec {
 };
 
 class ProtocolMessage : public MessageBase<IVELDO_ProtocolMessage, StandInClass::ProtocolMessage> {
-  public:
+public:
     enum class Block { Data, SendData, DestinationAddress, ReceiveData };
 
     static platform::ComPtr<ProtocolMessage> Create();
@@ -51,7 +51,7 @@ class ProtocolMessage : public MessageBase<IVELDO_ProtocolMessage, StandInClass:
     HRESULT STDMETHODCALLTYPE SetReceiveData(LONG lSize, BYTE* pMessage) override;
     HRESULT STDMETHODCALLTYPE GetReceiveData(LONG* plSize, BYTE** ppMessage) override;
 
-  private:
+private:
     ProtocolMessage() noexcept = default;
     template <class T, class... Args>
     friend platform::ComPtr<T> MakeStandIn(Args&&... args);

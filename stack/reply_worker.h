@@ -18,7 +18,7 @@
 namespace stack {
 
 class ReplyWorker {
-  public:
+public:
     ReplyWorker();
     // Discards queued tasks, lets a running one finish and joins the thread.
     ~ReplyWorker();
@@ -34,7 +34,7 @@ class ReplyWorker {
     // Tasks waiting, not counting the one running.
     std::size_t Queued() const;
 
-  private:
+private:
     struct Task {
         unsigned long owner;
         std::function<void()> run;

@@ -46,7 +46,7 @@ struct Registration {
 };
 
 class StackEnvironment {
-  public:
+public:
     CallLog& Log() noexcept { return log_; }
     FaultPlan& Faults() noexcept { return faults_; }
     ObjectCensus& Census() noexcept { return census_; }
@@ -92,7 +92,7 @@ class StackEnvironment {
     platform::ComPtr<IVELDO_NetworkComms> Unregister(ULONG layerCookie);
     platform::ComPtr<IVELDO_MessageSink> MessageSink() const;
 
-  private:
+private:
     struct PlannedRegistration {
         platform::ComPtr<IVELDO_NetworkComms> lowerLayer;
         std::optional<GUID> stackCookie;

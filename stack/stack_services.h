@@ -17,7 +17,7 @@
 namespace stack {
 
 class StackServices : public ComObject<IVELDO_StackServices> {
-  public:
+public:
     static platform::ComPtr<StackServices> Create();
 
     HRESULT STDMETHODCALLTYPE RegisterLayer(IVELDO_DeviceInfo* pInfo, IVELDO_ProtocolComms* pLayer,
@@ -27,7 +27,7 @@ class StackServices : public ComObject<IVELDO_StackServices> {
     HRESULT STDMETHODCALLTYPE GetMessageSink(ULONG layerCookie, REFIID riid,
                                              void** ppSink) override;
 
-  private:
+private:
     StackServices() noexcept : ComObject(StandInClass::StackServices) {}
     template <class T, class... Args>
     friend platform::ComPtr<T> MakeStandIn(Args&&... args);

@@ -20,7 +20,7 @@
 namespace stack {
 
 class StandInRoot {
-  public:
+public:
     StandInRoot(const StandInRoot&) = delete;
     StandInRoot& operator=(const StandInRoot&) = delete;
     virtual ~StandInRoot();
@@ -28,7 +28,7 @@ class StandInRoot {
     StandInClass Class() const noexcept { return class_; }
     LONG References() const noexcept { return refs_.Value(); }
 
-  protected:
+protected:
     explicit StandInRoot(StandInClass standInClass) noexcept;
 
     ULONG AddRefImpl() noexcept;
@@ -38,7 +38,7 @@ class StandInRoot {
     // reaches 0 (the destructor must cope with having run after it).
     virtual void ReleaseHeldResources() noexcept {}
 
-  private:
+private:
     const StandInClass class_;
     platform::InterlockedCounter refs_{0};
     std::atomic<bool> retired_{false};
@@ -46,7 +46,7 @@ class StandInRoot {
 
 template <class First, class... Rest>
 class ComObject : public First, public Rest..., public StandInRoot {
-  public:
+public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) return E_POINTER;
         *ppv = FindInterface(riid);
@@ -60,7 +60,7 @@ class ComObject : public First, public Rest..., public StandInRoot {
     // The object's IUnknown, as call records name it.
     const void* Identity() const noexcept { return static_cast<const First*>(this); }
 
-  protected:
+protected:
     explicit ComObject(StandInClass standInClass) noexcept : StandInRoot(standInClass) {}
 
     // The interface pointer for riid, or null. Classes with more (or switchable) interfaces
@@ -73,7 +73,7 @@ class ComObject : public First, public Rest..., public StandInRoot {
         return found;
     }
 
-  private:
+private:
     template <class Interface>
     void* Cast(REFIID riid) noexcept {
         return IsEqualIID(riid, platform::InterfaceId<Interface>::get())

@@ -20,7 +20,7 @@
 namespace platform {
 
 class TaskMemoryAudit {
-  public:
+public:
     // Starts the audit for the rest of the process; later calls change nothing. Returns the
     // result of the registration with the runtime (S_OK when auditing works).
     static HRESULT Install() noexcept;

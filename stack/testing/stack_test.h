@@ -25,7 +25,7 @@
 namespace stack::testing {
 
 class StackTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(com_.Result())) << "COM initialisation failed";
         ASSERT_TRUE(SUCCEEDED(platform::TaskMemoryAudit::Install()));
@@ -62,7 +62,7 @@ class StackTest : public ::testing::Test {
             << "task-memory blocks freed twice or not ours";
     }
 
-  private:
+private:
     ComInitialisation com_;
     std::optional<ClassRegistration> classes_;
     long taskMemoryBefore_ = 0;

@@ -22,7 +22,7 @@ struct ReceivedReply {
 };
 
 class FakeUpperLayer : public IVELDO_ProtocolComms {
-  public:
+public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) return E_POINTER;
         *ppv = nullptr;
@@ -64,7 +64,7 @@ class FakeUpperLayer : public IVELDO_ProtocolComms {
 
     std::function<void()> onReceive;  // set before replies can arrive
 
-  private:
+private:
     platform::InterlockedCounter refs_{0};
     mutable std::mutex lock_;
     std::vector<ReceivedReply> replies_;

@@ -30,7 +30,7 @@ constexpr GUID kCookie{0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 8}};
 constexpr ULONG kToken = 5;
 
 class LowerLayerTest : public stack::testing::StackTest {
-  protected:
+protected:
     // A network message as the layer would make it.
     static platform::ComPtr<NetworkMessage> Frame(ULONG id, const Bytes& data,
                                                   LONG responseRequire = 1) {

@@ -27,7 +27,7 @@ using platform::TaskMem;
 using stack_tests::FakeUpperLayer;
 
 class StackServicesTest : public stack::testing::StackTest {
-  protected:
+protected:
     static ComPtr<IVELDO_StackServices> CreateServices() {
         ComPtr<IVELDO_StackServices> services;
         EXPECT_EQ(CoCreateInstance(CLSID_StackServices, nullptr, CLSCTX_ALL,

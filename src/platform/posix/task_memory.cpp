@@ -109,10 +109,16 @@ void* CoTaskMemRealloc(void* pv, SIZE_T cb) {
     return fresh;
 }
 
-long VornTaskMemOutstanding() { return g_outstanding.load(std::memory_order_relaxed); }
+long VornTaskMemOutstanding() {
+    return g_outstanding.load(std::memory_order_relaxed);
+}
 
-long VornTaskMemBadFrees() { return g_badFrees.load(std::memory_order_relaxed); }
+long VornTaskMemBadFrees() {
+    return g_badFrees.load(std::memory_order_relaxed);
+}
 
-void VornTaskMemFailAllocation(long n) { g_failCountdown.store(n < 0 ? 0 : n); }
+void VornTaskMemFailAllocation(long n) {
+    g_failCountdown.store(n < 0 ? 0 : n);
+}
 
 }  // extern "C"

@@ -13,7 +13,7 @@ namespace {
 // The spy lives as long as the process: the runtime keeps calling it, and a spy that has
 // blocks outstanding cannot be revoked anyway.
 class AuditingMallocSpy final : public IMallocSpy {
-  public:
+public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMallocSpy)) {
@@ -99,7 +99,7 @@ class AuditingMallocSpy final : public IMallocSpy {
         return badFrees_;
     }
 
-  private:
+private:
     // How many freed addresses are remembered to recognise a second free.
     static constexpr std::size_t kFreedMemory = 1 << 16;
 
