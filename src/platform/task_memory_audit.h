@@ -31,6 +31,10 @@ public:
     // Frees refused because the block was not live: double frees and foreign pointers (Windows:
     // second frees of blocks seen since Install()).
     static long BadFrees() noexcept;
+
+    // The n-th task-memory allocation from now fails (1 = the next one); 0 disarms. Windows:
+    // only while the audit is installed.
+    static void FailAllocation(long n) noexcept;
 };
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <ios>
 #include <optional>
 
 #include "platform/task_memory_audit.h"
@@ -28,7 +29,10 @@ class StackTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(com_.Result())) << "COM initialisation failed";
-        ASSERT_TRUE(SUCCEEDED(platform::TaskMemoryAudit::Install()));
+        // Fails on Windows when the program registered another malloc spy of its own.
+        const HRESULT audit = platform::TaskMemoryAudit::Install();
+        ASSERT_TRUE(SUCCEEDED(audit)) << "task-memory audit not installed: 0x" << std::hex
+                                      << static_cast<unsigned long>(audit);
         Environment().Reset();
         RegisterClassesExcept({});
         taskMemoryBefore_ = platform::TaskMemoryAudit::Outstanding();

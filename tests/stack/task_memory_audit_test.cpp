@@ -1,5 +1,5 @@
 // The task-memory audit on both targets: it counts blocks allocated and freed, and counts and
-// refuses a second free of the same block.
+// refuses a second free of the same block, and fails the allocation it is told to.
 #include <gtest/gtest.h>
 
 #include "platform/com.h"
@@ -35,6 +35,16 @@ TEST(TaskMemoryAuditTest, CountsLiveBlocksAndRefusesASecondFree) {
     CoTaskMemFree(nullptr);
     EXPECT_EQ(platform::TaskMemoryAudit::Outstanding(), outstanding);
     EXPECT_EQ(platform::TaskMemoryAudit::BadFrees(), badFrees + 1);
+
+    platform::TaskMemoryAudit::FailAllocation(2);
+    void* kept = CoTaskMemAlloc(8);
+    EXPECT_EQ(CoTaskMemAlloc(8), nullptr) << "the 2nd allocation from now fails";
+    void* later = CoTaskMemAlloc(8);
+    EXPECT_NE(kept, nullptr);
+    EXPECT_NE(later, nullptr);
+    CoTaskMemFree(kept);
+    CoTaskMemFree(later);
+    EXPECT_EQ(platform::TaskMemoryAudit::Outstanding(), outstanding);
 }
 
 }  // namespace

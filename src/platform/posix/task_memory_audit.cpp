@@ -16,4 +16,8 @@ long TaskMemoryAudit::BadFrees() noexcept {
     return VornTaskMemBadFrees();
 }
 
+void TaskMemoryAudit::FailAllocation(long n) noexcept {
+    VornTaskMemFailAllocation(n);
+}
+
 }  // namespace platform

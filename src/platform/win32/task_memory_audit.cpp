@@ -2,6 +2,7 @@
 // tracks the blocks allocated while it is installed.
 #include "platform/task_memory_audit.h"
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -26,7 +27,10 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
-    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cbRequest) override { return cbRequest; }
+    // Asking for 0 bytes makes the runtime fail the allocation.
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cbRequest) override {
+        return ShouldFail() ? 0 : cbRequest;
+    }
 
     void* STDMETHODCALLTYPE PostAlloc(void* pActual) override {
         if (pActual != nullptr) {
@@ -98,10 +102,21 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return badFrees_;
     }
+    void FailAllocation(long n) { failCountdown_.store(n < 0 ? 0 : n); }
 
 private:
     // How many freed addresses are remembered to recognise a second free.
     static constexpr std::size_t kFreedMemory = 1 << 16;
+
+    bool ShouldFail() noexcept {
+        long remaining = failCountdown_.load();
+        while (remaining > 0) {
+            if (failCountdown_.compare_exchange_weak(remaining, remaining - 1)) {
+                return remaining == 1;
+            }
+        }
+        return false;
+    }
 
     void Track(void* block) {
         live_.insert(block);
@@ -121,6 +136,7 @@ private:
     static thread_local void* t_reallocSource;
     static thread_local SIZE_T t_reallocSize;
 
+    std::atomic<long> failCountdown_{0};
     std::mutex lock_;
     std::unordered_set<void*> live_;           // guarded by lock_
     std::unordered_set<void*> recentlyFreed_;  // guarded by lock_
@@ -149,6 +165,10 @@ long TaskMemoryAudit::Outstanding() noexcept {
 
 long TaskMemoryAudit::BadFrees() noexcept {
     return Spy().BadFrees();
+}
+
+void TaskMemoryAudit::FailAllocation(long n) noexcept {
+    Spy().FailAllocation(n);
 }
 
 }  // namespace platform
