@@ -66,8 +66,9 @@ protected:
     // The interface pointer for riid, or null. Classes with more (or switchable) interfaces
     // extend it.
     virtual void* FindInterface(REFIID riid) noexcept {
-        if (IsEqualIID(riid, IID_IUnknown))
+        if (IsEqualIID(riid, IID_IUnknown)) {
             return static_cast<IUnknown*>(static_cast<First*>(this));
+        }
         void* found = Cast<First>(riid);
         ((found = found != nullptr ? found : Cast<Rest>(riid)), ...);
         return found;

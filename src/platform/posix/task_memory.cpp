@@ -3,12 +3,15 @@
 // without ever touching that memory: a double free is a defined, counted no-op, also under the
 // sanitizers. Every block carries a small header with its size, read only for live blocks.
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <unordered_set>
 
+#include "platform/malloc_allocator.h"
 #include "platform/posix/com_api.h"
 
 namespace {
@@ -17,13 +20,26 @@ struct alignas(16) BlockHeader {
     std::uint64_t size;
 };
 
+// The set's memory comes from malloc (see platform/malloc_allocator.h).
 struct LiveBlocks {
     std::mutex lock;
-    std::unordered_set<void*> blocks;  // guarded by lock
+    // Disguised addresses (see Key), guarded by lock.
+    std::unordered_set<std::uintptr_t, std::hash<std::uintptr_t>, std::equal_to<std::uintptr_t>,
+                       platform::MallocAllocator<std::uintptr_t>>
+        blocks;
 };
 
+// The set holds the addresses in disguise, so that leak checkers do not take the set for a
+// reference: a block that nobody freed is still reported as leaked.
+std::uintptr_t Key(void* block) noexcept {
+    return ~reinterpret_cast<std::uintptr_t>(block);
+}
+
 LiveBlocks& Live() {
-    static LiveBlocks* live = new LiveBlocks;  // never destroyed: frees may come at exit
+    // In static storage and never destroyed: frees may still come while the process exits, and
+    // making it must not depend on operator new either.
+    alignas(LiveBlocks) static unsigned char storage[sizeof(LiveBlocks)];
+    static LiveBlocks* live = new (storage) LiveBlocks;
     return *live;
 }
 
@@ -49,7 +65,7 @@ BlockHeader* HeaderOf(void* block) noexcept {
 bool Retire(void* block) noexcept {
     LiveBlocks& live = Live();
     std::lock_guard<std::mutex> guard(live.lock);
-    if (live.blocks.erase(block) == 0) {
+    if (live.blocks.erase(Key(block)) == 0) {
         g_badFrees.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
@@ -59,7 +75,7 @@ bool Retire(void* block) noexcept {
 bool IsLive(void* block) noexcept {
     LiveBlocks& live = Live();
     std::lock_guard<std::mutex> guard(live.lock);
-    return live.blocks.count(block) != 0;
+    return live.blocks.count(Key(block)) != 0;
 }
 
 }  // namespace
@@ -76,8 +92,8 @@ void* CoTaskMemAlloc(SIZE_T cb) {
     try {
         LiveBlocks& live = Live();
         std::lock_guard<std::mutex> guard(live.lock);
-        live.blocks.insert(block);
-    } catch (const std::bad_alloc&) {
+        live.blocks.insert(Key(block));
+    } catch (...) {
         std::free(header);
         return nullptr;
     }

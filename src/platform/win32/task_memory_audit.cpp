@@ -5,14 +5,19 @@
 #include <atomic>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <unordered_set>
+
+#include "platform/malloc_allocator.h"
 
 namespace platform {
 namespace {
 
 // The spy lives as long as the process: the runtime keeps calling it, and a spy that has
-// blocks outstanding cannot be revoked anyway.
+// blocks outstanding cannot be revoked anyway. The runtime calls it from C, so nothing may leave
+// it as an exception: when the bookkeeping itself runs out of memory, that block is simply not
+// tracked.
 class AuditingMallocSpy final : public IMallocSpy {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -118,13 +123,20 @@ private:
         return false;
     }
 
-    void Track(void* block) {
-        live_.insert(block);
+    void Track(void* block) noexcept {
         recentlyFreed_.erase(block);  // the address was reused
+        try {
+            live_.insert(block);
+        } catch (...) {
+        }
     }
 
-    void RememberFreed(void* block) {
-        if (recentlyFreed_.insert(block).second) freedOrder_.push_back(block);
+    void RememberFreed(void* block) noexcept {
+        try {
+            if (recentlyFreed_.insert(block).second) freedOrder_.push_back(block);
+        } catch (...) {
+            recentlyFreed_.erase(block);
+        }
         while (freedOrder_.size() > kFreedMemory) {
             recentlyFreed_.erase(freedOrder_.front());
             freedOrder_.pop_front();
@@ -137,11 +149,14 @@ private:
     static thread_local SIZE_T t_reallocSize;
 
     std::atomic<long> failCountdown_{0};
+    using BlockSet =
+        std::unordered_set<void*, std::hash<void*>, std::equal_to<void*>, MallocAllocator<void*>>;
+
     std::mutex lock_;
-    std::unordered_set<void*> live_;           // guarded by lock_
-    std::unordered_set<void*> recentlyFreed_;  // guarded by lock_
-    std::deque<void*> freedOrder_;             // guarded by lock_
-    long badFrees_ = 0;                        // guarded by lock_
+    BlockSet live_;                                         // guarded by lock_
+    BlockSet recentlyFreed_;                                // guarded by lock_
+    std::deque<void*, MallocAllocator<void*>> freedOrder_;  // guarded by lock_
+    long badFrees_ = 0;                                     // guarded by lock_
 };
 
 thread_local void* AuditingMallocSpy::t_reallocSource = nullptr;
