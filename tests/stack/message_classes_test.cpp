@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "allocation_failure.h"
 #include "platform/task_memory.h"
 #include "stack/network_message.h"
 #include "stack/protocol_message.h"
@@ -121,6 +122,27 @@ TEST_F(MessageClassesTest, GettersWriteTheirOutputsOnlyOnSuccess) {
     EXPECT_EQ(command->GetMessageID(&id), S_OK);
     EXPECT_EQ(id, 7u);
     command = nullptr;
+    ExpectAllReleased();
+}
+
+TEST_F(MessageClassesTest, AnAllocationThatFailsInsideAnOperationIsAResultNotAnException) {
+    auto frame = NetworkMessage::Create();
+    Bytes kept = {0x01, 0x02};
+    ASSERT_EQ(frame->SetData(2, kept.data()), S_OK);
+    Bytes bigger(64, 0xEE);
+    for (bool recording : {true, false}) {
+        env().Log().SetEnabled(recording);
+        {
+            testing_support::ScopedAllocationFailure failure(1);
+            EXPECT_EQ(frame->SetData(64, bigger.data()), E_OUTOFMEMORY);
+            EXPECT_TRUE(failure.Happened());
+        }
+        LONG size = 0;
+        TaskMem<BYTE> block;
+        ASSERT_EQ(frame->GetData(&size, block.put()), S_OK);
+        EXPECT_EQ(Bytes(block.get(), block.get() + size), kept) << "the old data stays";
+    }
+    frame = nullptr;
     ExpectAllReleased();
 }
 
