@@ -1,6 +1,8 @@
 // Registers the class factories of the stand-in classes with the COM runtime for as long as the
-// object lives, so that CoCreateInstance finds them (in-process, from any thread of the
-// process's multithreaded apartment). The thread must be initialised for COM.
+// object lives, so that CoCreateInstance finds them in-process from every thread of the
+// registering thread's apartment. The thread must be initialised for COM. On Windows (and Wine)
+// a thread of a single-threaded apartment (CoInitialize) does not see classes registered from
+// the multithreaded one: give it a ClassRegistration of its own.
 //
 //   stack::ComInitialisation com;
 //   stack::ClassRegistration classes;                                  // all five classes
