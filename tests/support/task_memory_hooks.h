@@ -1,5 +1,5 @@
-// Task-memory counters and failure injection for tests, on both targets: the Linux runtime
-// counts blocks itself; on Windows a malloc spy registered at start-up does.
+// Task-memory counters and failure injection for tests, on both targets, over the platform's
+// task-memory audit (platform/task_memory_audit.h), which the program installs at start-up.
 //
 //   testing_support::TaskMemHooks hooks;        // baseline taken now
 //   ... run the code ...
@@ -11,7 +11,7 @@ namespace testing_support {
 
 class TaskMemHooks {
   public:
-    // False only if the counting could not be set up (another malloc spy was registered).
+    // False only if the audit could not be installed.
     static bool Available() noexcept;
     // The n-th task-memory allocation from now fails (1 = the next one); 0 disarms.
     static void FailNthAllocation(long n) noexcept;
