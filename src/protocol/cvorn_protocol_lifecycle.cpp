@@ -64,10 +64,14 @@ HRESULT CVORNProtocol::InitialiseInternal(IVELDO_DeviceInfo* pInfo) {
     RETURN_IF_FAILED(config::FetchConfigurationText(pInfo, text));
     RETURN_IF_FAILED(StoreDeviceSettings(text.c_str()));
 
+    // The lower layer is taken only from a registration that succeeded, so that lowerLayer
+    // alone tells whether there is one to undo.
+    IVELDO_NetworkComms* registeredLower = nullptr;
     ULONG reserved = 0;
     RETURN_IF_FAILED(stackServices->RegisterLayer(pInfo, static_cast<IVELDO_ProtocolComms*>(this),
-                                                  &lowerLayer, &layerCookie, &stackCookie,
+                                                  &registeredLower, &layerCookie, &stackCookie,
                                                   &reserved));
+    lowerLayer = registeredLower;
     deviceInfo = platform::ComPtr<IVELDO_DeviceInfo>(pInfo);
     const HRESULT attached = lowerLayer->AttachDevice(pInfo);
     RETURN_IF_FAILED(attached);
