@@ -38,8 +38,8 @@ TEST_F(ReceivePathTest, RepliesAreCheckedStrippedAndDeliveredOnce) {
         std::optional<Bytes> delivered;  // nullopt: the id without data
         bool bccError;
     };
-    Bytes badBcc = kWorkedReply;
-    badBcc.back() = 0xE5;
+    Bytes badBcc(kWorkedReply.begin(), kWorkedReply.end() - 1);
+    badBcc.push_back(0xE5);
     const std::vector<Case> cases = {
         {"worked reply", kWorkedReply, Bytes{0x12, 0x34, 0x56}, false},
         {"15-byte frame", stack::BuildReplyFrame(0, {}), std::nullopt, false},
