@@ -1,6 +1,6 @@
 // CVORNProtocol's upward path: a reply from the layer below is matched with its pending command,
-// checked, stripped of its frame and delivered to the layer above. The layer below is always
-// told S_OK: what goes wrong here is this layer's to report, through the trace.
+// checked, stripped of its frame and delivered to the layer above. Whatever goes wrong here is
+// this layer's to report, through the trace: the layer below is told S_OK.
 #include "interfaces/vorn_ids.h"
 #include "platform/task_memory.h"
 #include "protocol/cvorn_protocol.h"

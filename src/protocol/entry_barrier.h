@@ -4,7 +4,7 @@
 // HRESULT, so it never crosses the interface.
 //
 //   ZQMTraceDollar("CVORNProtocol::Send() IN\n");
-//   return RunInsideEntryBarrier([&] { return SendInternal(pMessage); });
+//   return protocol::RunInsideEntryBarrier([&] { return SendInternal(pMessage); });
 //
 // The saved new-handler state is put back on every way out, also when another exception type
 // passes through (which the barrier does not catch).
