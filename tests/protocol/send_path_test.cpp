@@ -2,6 +2,7 @@
 // that Send makes, the size limits, contract-breaking commands, and every failure on the way.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -140,8 +141,18 @@ TEST_F(SendPathTest, NetworkMessageCarriesTheCommandsValues) {
     silent->SkipRetryStateOutput(true);
     EXPECT_EQ(device.layer->Send(silent.get()), S_OK);
 
+    // A TMO stored at run time without a range test: the sum wraps instead of overflowing.
+    ComPtr<IVELDO_RuntimeInformation> runtime;
+    ASSERT_EQ(device.layer.query_to(&runtime), S_OK);
+    platform::WideString largest(WIDE("[NET]\r\nTMO=2147483647\r\n"));
+    runtime->ChangeRuntimeInformation(largest.data());
+    stack::CommandSpec late = Spec(8, 0);
+    late.extraTimeout = 1;
+    EXPECT_EQ(device.layer->Send(Command(late).get()), S_OK);
+
     const auto sent = device.lower->Sent();
-    ASSERT_EQ(sent.size(), 2u);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[2].timeout, std::numeric_limits<LONG>::min());
     EXPECT_EQ(sent[0].messageId, 0x12345678u);
     EXPECT_EQ(sent[0].timeout, 350);
     EXPECT_EQ(sent[0].retryState, rm_TIMEOUTONLY);
@@ -151,8 +162,11 @@ TEST_F(SendPathTest, NetworkMessageCarriesTheCommandsValues) {
     EXPECT_EQ(sent[1].timeout, 300);
     EXPECT_EQ(Lines(),
               (TraceLines{"CVORNProtocol::Send() IN\n", "CVORNProtocol::SendInternal OUT\n",
+                          "CVORNProtocol::Send() IN\n", "CVORNProtocol::SendInternal OUT\n",
+                          "CVORNProtocol::ChangeRuntimeInformation()\n",
                           "CVORNProtocol::Send() IN\n", "CVORNProtocol::SendInternal OUT\n"}));
     silent = nullptr;
+    runtime = nullptr;
     Shutdown(device);
 }
 
@@ -325,6 +339,12 @@ TEST_F(SendPathTest, WithoutInitialiseNothingIsAskedAndNoIdIsDrawn) {
         (TraceLines{"CVORNProtocol::Send() IN\n", "ERROR: CVORNProtocol::NOT initialised\n",
                     "CVORNProtocol::Send() IN\n", "ERROR: CVORNProtocol::NOT initialised\n"}));
     ASSERT_EQ(device.layer->Initialise(device.info.get()), S_OK);
+    Lines();
+
+    // Initialised, a missing command is a parameter that cannot be read.
+    EXPECT_EQ(device.layer->Send(nullptr), E_POINTER);
+    EXPECT_EQ(Lines(), (TraceLines{"CVORNProtocol::Send() IN\n",
+                                   "ERROR: CVORNProtocol::Send() Fail to get Parameters\n"}));
     EXPECT_EQ(NextSequenceId(device), 0);
     Lines();
     Shutdown(device);
