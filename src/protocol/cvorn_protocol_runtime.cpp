@@ -11,6 +11,7 @@
 #include "platform/result_macros.h"
 #include "platform/task_memory.h"
 #include "protocol/cvorn_protocol.h"
+#include "protocol/entry_barrier.h"
 #include "support/config_string.h"
 #include "support/task_memory_copies.h"
 #include "trace/zqm_trace.h"
@@ -28,29 +29,35 @@ platform::ComPtr<IVELDO_RuntimeInformation> CVORNProtocol::LowerRuntimeInformati
 HRESULT CVORNProtocol::GetRuntimeInformation(LPWSTR* pprgInformation) {
     ZQMTraceJO("CVORNProtocol::GetRuntimeInformation()\n");
     RETURN_HR_IF_NULL(E_POINTER, pprgInformation);
-    // This layer's own settings are not part of it: only what the layers below report.
-    ConfigString information(nullptr);
-    if (const auto lower = LowerRuntimeInformation()) {
-        platform::TaskMem<WCHAR> lowerText;
-        if (SUCCEEDED(lower->GetRuntimeInformation(lowerText.put()))) {
-            const ConfigString lowerInformation(lowerText.get());
-            lowerText.reset();
-            information.Merge(lowerInformation);
+    *pprgInformation = nullptr;
+    return protocol::AnswerExhaustion([&] {
+        // This layer's own settings are not part of it: only what the layers below report.
+        ConfigString information(nullptr);
+        if (const auto lower = LowerRuntimeInformation()) {
+            platform::TaskMem<WCHAR> lowerText;
+            if (SUCCEEDED(lower->GetRuntimeInformation(lowerText.put()))) {
+                const ConfigString lowerInformation(lowerText.get());
+                lowerText.reset();
+                information.Merge(lowerInformation);
+            }
         }
-    }
-    *pprgInformation = CreateStringData(information.GetConfigurationW().c_str());
-    return *pprgInformation != nullptr ? S_OK : E_OUTOFMEMORY;
+        *pprgInformation = CreateStringData(information.GetConfigurationW().c_str());
+        return *pprgInformation != nullptr ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 HRESULT CVORNProtocol::IsValidRuntimeConfiguration(LPWSTR prgConfig, LONG* pbValid) {
     RETURN_HR_IF_NULL(E_POINTER, pbValid);
     *pbValid = 1;
-    const config::RuntimeValues values = config::ExtractRuntimeValues(ConfigString(prgConfig));
-    if (!config::AreRuntimeValuesInRange(values)) *pbValid = 0;
-    if (!values.networkName.empty()) {
-        platform::CriticalSectionGuard guard(settingsLock);
-        if (values.networkName != networkName) *pbValid = 0;
-    }
+    RETURN_IF_FAILED(protocol::AnswerExhaustion([&] {
+        const config::RuntimeValues values = config::ExtractRuntimeValues(ConfigString(prgConfig));
+        if (!config::AreRuntimeValuesInRange(values)) *pbValid = 0;
+        if (!values.networkName.empty()) {
+            platform::CriticalSectionGuard guard(settingsLock);
+            if (values.networkName != networkName) *pbValid = 0;
+        }
+        return S_OK;
+    }));
     ZQMTraceJO("CVORNProtocol::IsValidRuntimeConfiguration(), Valid[%d]\n",
                static_cast<int>(*pbValid));
     // A configuration found not valid here is not worth asking the layers below about.
@@ -64,8 +71,8 @@ HRESULT CVORNProtocol::IsValidRuntimeConfiguration(LPWSTR prgConfig, LONG* pbVal
 
 HRESULT CVORNProtocol::ChangeRuntimeInformation(LPWSTR prgConfig) {
     ZQMTraceJO("CVORNProtocol::ChangeRuntimeInformation()\n");
-    config::RuntimeValues values = config::ExtractRuntimeValues(ConfigString(prgConfig));
-    {
+    RETURN_IF_FAILED(protocol::AnswerExhaustion([&] {
+        config::RuntimeValues values = config::ExtractRuntimeValues(ConfigString(prgConfig));
         // Everything is converted and copied already: nothing under the lock can throw.
         platform::CriticalSectionGuard guard(settingsLock);
         if (!values.dna.empty()) dna = static_cast<BYTE>(config::ConvertDecimal(values.dna));
@@ -75,7 +82,8 @@ HRESULT CVORNProtocol::ChangeRuntimeInformation(LPWSTR prgConfig) {
         if (!values.frame.empty()) frame = config::ConvertDecimal(values.frame);
         if (!values.portName.empty()) portName = std::move(values.portName);
         if (!values.networkName.empty()) networkName = std::move(values.networkName);
-    }
+        return S_OK;
+    }));
     if (const auto lower = LowerRuntimeInformation()) {
         return lower->ChangeRuntimeInformation(prgConfig);
     }

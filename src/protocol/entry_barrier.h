@@ -44,4 +44,17 @@ HRESULT RunInsideEntryBarrier(Worker&& worker) {
     }
 }
 
+// For the operations that run without the barrier (the runtime information): memory running out
+// is still answered with E_OUTOFMEMORY instead of an exception crossing the interface.
+template <class Worker>
+HRESULT AnswerExhaustion(Worker&& worker) {
+    static_assert(std::is_same_v<std::invoke_result_t<Worker&>, HRESULT>,
+                  "a worker returns an HRESULT");
+    try {
+        return worker();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
 }  // namespace protocol
