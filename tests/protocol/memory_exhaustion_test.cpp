@@ -1,7 +1,7 @@
-// Each allocation made during Initialise, Send, Receive and the runtime operations failing in turn (the layer's own,
-// which the entry barrier turns into E_OUTOFMEMORY, and those of the objects it calls, which
-// answer E_OUTOFMEMORY): the operation's result, nothing leaked or left pending, and the
-// new-handler restored.
+// Each allocation made during Initialise, Send, Receive and the runtime operations failing in
+// turn (the layer's own, which the entry barrier or the runtime operations turn into
+// E_OUTOFMEMORY, and those of the objects it calls, which answer E_OUTOFMEMORY): the operation's
+// result, nothing leaked or left pending, and the new-handler restored.
 #include <gtest/gtest.h>
 
 #include <functional>
