@@ -43,8 +43,7 @@ public:
 
     // IVELDO_RuntimeInformation
     HRESULT STDMETHODCALLTYPE GetRuntimeInformation(LPWSTR* pprgInformation) override;
-    HRESULT STDMETHODCALLTYPE IsValidRuntimeConfiguration(LPWSTR prgConfig,
-                                                          LONG* pbValid) override;
+    HRESULT STDMETHODCALLTYPE IsValidRuntimeConfiguration(LPWSTR prgConfig, LONG* pbValid) override;
     HRESULT STDMETHODCALLTYPE ChangeRuntimeInformation(LPWSTR prgConfig) override;
 
     // What module::ComObject and module::ContainedObject need to complete the class.
@@ -60,11 +59,28 @@ protected:
 private:
     struct SendParameters;
 
+    // The settings that one frame is built with, taken together under settingsLock so that a
+    // concurrent ChangeRuntimeInformation never shows a frame half old and half new values.
+    struct FrameSettings {
+        BYTE dna;
+        BYTE da1;
+        BYTE da2;
+        LONG tmo;
+        LONG frame;
+    };
+
     HRESULT InitialiseInternal(IVELDO_DeviceInfo* pInfo);
+    HRESULT StoreDeviceSettings(const char* configurationText) EXCLUDES(settingsLock);
     HRESULT SendInternal(IVELDO_ProtocolMessage* pMessage);
-    HRESULT GetSendParameters(IVELDO_ProtocolMessage* pMessage, SendParameters& parameters);
+    HRESULT GetSendParameters(IVELDO_ProtocolMessage* pMessage, LONG frameLimit,
+                              SendParameters& parameters);
+    FrameSettings SnapshotFrameSettings() EXCLUDES(settingsLock);
     HRESULT ReceiveInternal(IVELDO_NetworkMessage* pMessage);
     HRESULT SamePhysicalTargetInternal(LPWSTR prgConfig, LONG* pbSame);
+    bool IsOwnTarget(const std::string& port, const std::string& network) EXCLUDES(settingsLock);
+    // The lower layer's IVELDO_RuntimeInformation, or null when there is no lower layer or it
+    // does not offer one.
+    platform::ComPtr<IVELDO_RuntimeInformation> LowerRuntimeInformation() const;
 
     // 1 while the layer is attached and may send. Read by Receive on other threads.
     std::atomic<bool> initialised{false};

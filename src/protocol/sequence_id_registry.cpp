@@ -21,7 +21,8 @@ BYTE SequenceIdRegistry::NextId(std::uintptr_t key) {
 SequenceIdRegistry* AcquireRegistry() {
     platform::CriticalSectionGuard guard(registryLock);
     if (registryInstance == nullptr) {
-        registryInstance = new SequenceIdRegistry();  // a throw leaves instance and users as they were
+        // A throw leaves instance and users as they were.
+        registryInstance = new SequenceIdRegistry();
     }
     ++registryUsers;
     return registryInstance;

@@ -1,5 +1,6 @@
-// The replaced global operator new and delete. Only the plain forms are replaced; the array
-// forms forward to them, and the aligned forms keep the runtime's own pair.
+// The replaced global operator new and delete. The plain and the nothrow forms are replaced (a
+// sanitizer runtime would otherwise serve nothrow allocations with its own, mismatched pair);
+// the array forms forward to them, and the aligned forms keep the runtime's own pair.
 #include "allocation_failure.h"
 
 #include <cstdlib>
@@ -48,5 +49,17 @@ void operator delete(void* block) noexcept {
 }
 
 void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return ::operator new(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void operator delete(void* block, const std::nothrow_t&) noexcept {
     std::free(block);
 }
