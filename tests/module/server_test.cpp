@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "interfaces/layer_interfaces.h"
@@ -116,6 +118,30 @@ TEST_F(ServerTest, ClassObjectOfTheOneClass) {
     EXPECT_EQ(entry_->getClassObject(CLSID_VORNProtocol, IID_IClassFactory, nullptr), E_POINTER);
     // One factory, cached for the life of the module.
     EXPECT_EQ(Factory().get(), Factory().get());
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
+// The module is loaded afresh for each test, so these are the first requests.
+TEST_F(ServerTest, FirstRequestsFromManyThreadsShareOneFactory) {
+    constexpr int kThreads = 8;
+    std::promise<void> go;
+    const std::shared_future<void> start = go.get_future().share();
+    std::vector<ComPtr<IClassFactory>> factories(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            start.wait();
+            entry_->getClassObject(CLSID_VORNProtocol, IID_IClassFactory,
+                                   factories[static_cast<std::size_t>(i)].put_void());
+        });
+    }
+    go.set_value();
+    for (std::thread& thread : threads) thread.join();
+    for (const ComPtr<IClassFactory>& factory : factories) {
+        ASSERT_TRUE(factory);
+        EXPECT_EQ(factory.get(), factories[0].get());
+    }
+    factories.clear();
     EXPECT_EQ(CanUnloadNow(), S_OK);
 }
 
