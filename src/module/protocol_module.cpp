@@ -48,8 +48,9 @@ ClassEntry classTable[] = {
      &NothingToStartOrStop},
 };
 
-constexpr platform::TypeLibraryIdentity kTypeLibrary{LIBID_VELDO_VORNPROTOCOLLib, 1, 0, 0x409,
-                                                     WIDE("VELDO_VORNProtocol 1.0 Type Library")};
+// Version 1.0, locale 0x409, and the flags that widl gives the library it builds.
+constexpr platform::TypeLibraryIdentity kTypeLibrary{
+    LIBID_VELDO_VORNPROTOCOLLib, 1, 0, 0x409, 0x8, WIDE("VELDO_VORNProtocol 1.0 Type Library")};
 
 constinit ModuleRecord theModule(classTable, kTypeLibrary);
 

@@ -1,6 +1,6 @@
 // Registration of the type library that an in-process server carries (resource TYPELIB 1).
 //
-//   const platform::TypeLibraryIdentity identity{LIBID_..., 1, 0, 0x409, WIDE("... Library")};
+//   const platform::TypeLibraryIdentity identity{LIBID_..., 1, 0, 0x409, 0x8, WIDE("... Library")};
 //   RETURN_IF_FAILED(platform::RegisterModuleTypeLibrary(modulePath, identity));
 //
 // Windows loads the library from the module and registers it with RegisterTypeLib, which
@@ -18,6 +18,7 @@ struct TypeLibraryIdentity {
     WORD majorVersion;
     WORD minorVersion;
     LCID locale;
+    WORD flags;  // LIBFLAGS; a library that widl built carries LIBFLAG_FHASDISKIMAGE (0x8)
     const WCHAR* helpString;
 };
 

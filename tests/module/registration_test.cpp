@@ -81,6 +81,9 @@ void ExpectRegistered(const std::string& modulePath) {
         {kClassKey + WIDE("\\TypeLib"), WIDE(""), GuidText(LIBID_VELDO_VORNPROTOCOLLib), 0},
         {kLibraryKey + WIDE("\\1.0"), WIDE(""), WIDE("VELDO_VORNProtocol 1.0 Type Library"), 3},
         {kLibraryKey + WIDE("\\1.0\\409\\win64"), WIDE(""), platform::AnsiToWide(modulePath), 0},
+        {kLibraryKey + WIDE("\\1.0\\FLAGS"), WIDE(""), WIDE("8"), 0},
+        {kLibraryKey + WIDE("\\1.0\\HELPDIR"), WIDE(""),
+         platform::AnsiToWide(modulePath.substr(0, modulePath.find_last_of("\\/"))), 0},
     };
     for (const Entry& entry : entries) {
         SCOPED_TRACE(platform::WideToAnsi(entry.key) + " " + platform::WideToAnsi(entry.name));

@@ -65,7 +65,7 @@ HRESULT RegisterModuleTypeLibrary(WideStringView modulePath, const TypeLibraryId
     RETURN_IF_FAILED(registry.CreateKey(keys.file));
     RETURN_IF_FAILED(registry.SetValue(keys.file, {}, modulePath));
     RETURN_IF_FAILED(registry.CreateKey(flags));
-    RETURN_IF_FAILED(registry.SetValue(flags, {}, WIDE("0")));
+    RETURN_IF_FAILED(registry.SetValue(flags, {}, Hex(identity.flags)));
     RETURN_IF_FAILED(registry.CreateKey(helpDirectory));
     return registry.SetValue(helpDirectory, {}, Directory(modulePath));
 }
