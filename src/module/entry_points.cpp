@@ -1,5 +1,7 @@
 // The module's entry points: DllMain (process attach and detach) and the four exports that COM
 // and the registration tools call.
+#include <new>
+
 #include "module/catalog_entry.h"
 #include "module/module_record.h"
 #include "platform/module_image.h"
@@ -23,17 +25,26 @@ STDAPI VORN_MODULE_EXPORT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID
     return module::TheModule().GetClassObject(rclsid, riid, ppv);
 }
 
-// The stack's catalog first, then COM; only COM's result is reported.
+// The stack's catalog first, then COM; only COM's result is reported. Registration allocates
+// as it goes, and no exception may leave a module entry point.
 STDAPI VORN_MODULE_EXPORT DllRegisterServer() {
     {
         module::CatalogSession catalog;
         catalog.AddEntry();
     }
-    return module::TheModule().RegisterServer();
+    try {
+        return module::TheModule().RegisterServer();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 STDAPI VORN_MODULE_EXPORT DllUnregisterServer() {
     module::CatalogSession catalog;
     catalog.RemoveEntry();
-    return module::TheModule().UnregisterServer();
+    try {
+        return module::TheModule().UnregisterServer();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }

@@ -30,9 +30,6 @@ struct ClassEntry {
     // The factory cached by the first DllGetClassObject; the entry holds one reference to it
     // until the module is detached.
     std::atomic<IUnknown*> cachedFactory{nullptr};
-    // Description and component categories of the class: null when it has none.
-    const WCHAR* (*description)();
-    std::span<const GUID> (*categories)();
     // Called at process attach (TRUE) and detach (FALSE).
     void (*classMain)(BOOL starting);
 };
@@ -51,7 +48,6 @@ public:
     void Detach() noexcept;
 
     platform::ModuleHandle Instance() const noexcept { return instance_.load(); }
-    const GUID& TypeLibraryId() const noexcept { return typeLibrary_.libid; }
 
     // The class's cached factory (created on first request), asked for riid;
     // CLASS_E_CLASSNOTAVAILABLE for a class that is not in the table.

@@ -29,12 +29,6 @@ HRESULT UpdateProtocolRegistry(BOOL registering) {
     return registering ? registrar.Register(*script) : registrar.Unregister(*script);
 }
 
-const WCHAR* NoDescription() {
-    return nullptr;
-}
-std::span<const GUID> NoCategories() {
-    return {};
-}
 void NothingToStartOrStop(BOOL) {}
 
 ClassEntry classTable[] = {
@@ -43,8 +37,6 @@ ClassEntry classTable[] = {
      &ClassFactory::Create,
      &CreateProtocolInstance,
      {nullptr},
-     &NoDescription,
-     &NoCategories,
      &NothingToStartOrStop},
 };
 

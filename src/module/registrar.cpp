@@ -1,5 +1,6 @@
 #include "module/registrar.h"
 
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -26,14 +27,17 @@ public:
     explicit RegistrationPass(Registry& registry) noexcept : registry_(registry) {}
 
     HRESULT Run(const std::vector<ScriptKey>& keys) {
-        for (const ScriptKey& key : keys) {
-            const HRESULT hr = RegisterKey({}, key);
-            if (FAILED(hr)) {
-                Undo();
-                return hr;
+        HRESULT hr = S_OK;
+        try {
+            for (const ScriptKey& key : keys) {
+                hr = RegisterKey({}, key);
+                if (FAILED(hr)) break;
             }
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
         }
-        return S_OK;
+        if (FAILED(hr)) Undo();
+        return hr;
     }
 
 private:
@@ -48,11 +52,13 @@ private:
         if (key.removal == ScriptKey::Removal::ForceRemove) {
             RETURN_IF_FAILED(registry_.DeleteTree(path));
         }
+        // Each change goes into the journal before it is made, so that one that fails half-way
+        // (or runs out of memory) is still undone.
         platform::RegistryKeyState state;
         RETURN_IF_FAILED(registry_.QueryKey(path, state));
         if (!state.exists) {
-            RETURN_IF_FAILED(registry_.CreateKey(path));
             createdKeys_.push_back(path);
+            RETURN_IF_FAILED(registry_.CreateKey(path));
         }
         for (const ScriptValue& value : key.values) {
             // Values of a key this pass created go with the key; others are put back.
@@ -67,17 +73,28 @@ private:
         return S_OK;
     }
 
-    // Best effort: a registry that just failed may fail again, and what can be undone is.
-    void Undo() {
+    // Best effort, step by step: a registry that just failed may fail again, and what can be
+    // undone is.
+    void Undo() noexcept {
         for (auto it = overwrittenValues_.rbegin(); it != overwrittenValues_.rend(); ++it) {
-            if (it->before) {
-                registry_.SetValue(it->path, it->name, *it->before);
-            } else {
-                registry_.DeleteValue(it->path, it->name);
-            }
+            Attempt([&] {
+                if (it->before) {
+                    registry_.SetValue(it->path, it->name, *it->before);
+                } else {
+                    registry_.DeleteValue(it->path, it->name);
+                }
+            });
         }
         for (auto it = createdKeys_.rbegin(); it != createdKeys_.rend(); ++it) {
-            registry_.DeleteTree(*it);
+            Attempt([&] { registry_.DeleteTree(*it); });
+        }
+    }
+
+    template <class Step>
+    static void Attempt(Step step) noexcept {
+        try {
+            step();
+        } catch (const std::bad_alloc&) {
         }
     }
 
@@ -135,16 +152,24 @@ HRESULT Registrar::Parse(WideStringView script, std::vector<ScriptKey>& keys) co
     return ParseRegistryScript(substituted, keys);
 }
 
-HRESULT Registrar::Register(WideStringView script) {
-    std::vector<ScriptKey> keys;
-    RETURN_IF_FAILED(Parse(script, keys));
-    return RegistrationPass(registry_).Run(keys);
+HRESULT Registrar::Register(WideStringView script) noexcept {
+    try {
+        std::vector<ScriptKey> keys;
+        RETURN_IF_FAILED(Parse(script, keys));
+        return RegistrationPass(registry_).Run(keys);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
-HRESULT Registrar::Unregister(WideStringView script) {
-    std::vector<ScriptKey> keys;
-    RETURN_IF_FAILED(Parse(script, keys));
-    return UnregistrationPass(registry_).Run(keys);
+HRESULT Registrar::Unregister(WideStringView script) noexcept {
+    try {
+        std::vector<ScriptKey> keys;
+        RETURN_IF_FAILED(Parse(script, keys));
+        return UnregistrationPass(registry_).Run(keys);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 }  // namespace module

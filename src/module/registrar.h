@@ -28,8 +28,9 @@ public:
     // %name% in the script stands for value.
     void AddReplacement(platform::WideStringView name, platform::WideStringView value);
 
-    HRESULT Register(platform::WideStringView script);
-    HRESULT Unregister(platform::WideStringView script);
+    // E_OUTOFMEMORY when memory runs out (a registration is undone then too).
+    HRESULT Register(platform::WideStringView script) noexcept;
+    HRESULT Unregister(platform::WideStringView script) noexcept;
 
 private:
     HRESULT Parse(platform::WideStringView script, std::vector<ScriptKey>& keys) const;

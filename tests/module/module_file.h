@@ -6,6 +6,8 @@
 #include "platform/child_process.h"
 #include "platform/com.h"
 #include "platform/dynamic_library.h"
+#include "platform/module_image.h"
+#include "platform/text.h"
 
 namespace module_testing {
 
@@ -36,5 +38,14 @@ struct ModuleEntryPoints {
     Register registerServer;
     Register unregisterServer;
 };
+
+// The module's full path as the system names it once loaded (what registration writes).
+inline std::string LoadedModulePath() {
+    auto library = platform::DynamicLibrary::Load(ModuleFile());
+    const auto entry = library.Function<ModuleEntryPoints::CanUnloadNow>("DllCanUnloadNow");
+    if (entry == nullptr) return {};
+    return platform::WideToAnsi(
+        platform::ModuleFileName(platform::ModuleOfAddress(reinterpret_cast<const void*>(entry))));
+}
 
 }  // namespace module_testing

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_failure.h"
 #include "memory_registry.h"
 #include "module/registrar.h"
 #include "module_registry_script.h"
@@ -133,6 +134,31 @@ TEST_F(RegistrarTest, FailedRegistrationUndoesWhatItWrote) {
         EXPECT_EQ(registry_.Contents(), before);
     }
     registry_.FailWrite(0);
+}
+
+// Memory running out at any allocation of a registration: it completes, or it reports
+// E_OUTOFMEMORY and the registry is as before.
+TEST_F(RegistrarTest, RegistrationOutOfMemoryLeavesTheRegistryAsItWas) {
+    ASSERT_EQ(registry_.CreateKey(WIDE("CLSID\\{OTHER}")), S_OK);
+    const std::vector<std::string> before = registry_.Contents();
+    const platform::WideString script = Wide(kModuleRegistryScript);
+    for (long n = 1;; ++n) {
+        SCOPED_TRACE("failing allocation " + std::to_string(n));
+        module::Registrar registrar = Make();
+        HRESULT hr;
+        bool happened;
+        {
+            testing_support::ScopedAllocationFailure failure(n);
+            hr = registrar.Register(script);
+            happened = failure.Happened();
+        }
+        if (!happened) {
+            EXPECT_EQ(hr, S_OK);
+            break;
+        }
+        ASSERT_EQ(hr, E_OUTOFMEMORY);
+        ASSERT_EQ(registry_.Contents(), before);
+    }
 }
 
 TEST_F(RegistrarTest, ReplacementsAndQuotes) {

@@ -18,6 +18,7 @@
 
 namespace {
 
+using module_testing::LoadedModulePath;
 using module_testing::ModuleEntryPoints;
 using module_testing::ModuleFile;
 using module_testing::RunHelper;
@@ -35,15 +36,6 @@ const WideString kLibraryKey =
     WideString(WIDE("TypeLib\\")) + GuidText(LIBID_VELDO_VORNPROTOCOLLib);
 constexpr const WCHAR* kProgId = WIDE("Halvek.Protocol.VORNProtocol.1");
 constexpr const WCHAR* kIndependentProgId = WIDE("Halvek.Protocol.VORNProtocol");
-
-// The module's full path as the system names a loaded module.
-std::string LoadedModulePath() {
-    auto library = platform::DynamicLibrary::Load(ModuleFile());
-    const auto entry = library.Function<ModuleEntryPoints::CanUnloadNow>("DllCanUnloadNow");
-    if (entry == nullptr) return {};
-    return platform::WideToAnsi(
-        platform::ModuleFileName(platform::ModuleOfAddress(reinterpret_cast<const void*>(entry))));
-}
 
 std::optional<WideString> Value(const WideString& key, const WCHAR* name = WIDE("")) {
     std::optional<WideString> value;

@@ -19,18 +19,11 @@
 
 namespace {
 
+using module_testing::LoadedModulePath;
 using module_testing::ModuleEntryPoints;
 using module_testing::ModuleFile;
 using module_testing::RunProgram;
 using module_testing::RunRegistrationTool;
-
-std::string LoadedModulePath() {
-    auto library = platform::DynamicLibrary::Load(ModuleFile());
-    const auto entry = library.Function<ModuleEntryPoints::CanUnloadNow>("DllCanUnloadNow");
-    if (entry == nullptr) return {};
-    return platform::WideToAnsi(
-        platform::ModuleFileName(platform::ModuleOfAddress(reinterpret_cast<const void*>(entry))));
-}
 
 std::string SystemProgram(const char* name) {
     char system[MAX_PATH];

@@ -122,10 +122,14 @@ TEST_F(RegistryStoreTest, AFileThatDoesNotParseIsNeverOverwritten) {
         "vorn-registry 1\nkey \"a\\q\"\n",            // unknown escape
         "vorn-registry 1\nkey \"a\"",                 // last line unterminated
     };
+    std::string deep = "vorn-registry 1\nkey";  // deeper than any registry key can be
+    for (int i = 0; i <= 512; ++i) deep += " \"k\"";
+    deep += "\n";
     for (const char* text : malformed) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(RegistryTree::Parse(text).has_value());
     }
+    EXPECT_FALSE(RegistryTree::Parse(deep).has_value());
 }
 
 TEST_F(RegistryStoreTest, AFailedChangeLeavesTheFileAlone) {

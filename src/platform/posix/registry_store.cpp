@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/unique_handle.h"
+
 namespace platform::posix {
 
 namespace {
@@ -32,8 +34,11 @@ struct CaseInsensitiveLess {
     }
 };
 
+// Windows' own bound on key depth; it also bounds the recursion that writes the file.
+constexpr std::size_t kMaxKeyDepth = 512;
+
 // Splits "a\b\c" into its key names; false for an empty name anywhere (the empty path is the
-// root and has none).
+// root and has none) and for paths deeper than kMaxKeyDepth.
 bool SplitPath(std::string_view path, std::vector<std::string_view>& names) {
     names.clear();
     if (path.empty()) return true;
@@ -41,7 +46,7 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>& names) {
     while (true) {
         const std::size_t end = path.find('\\', start);
         const std::string_view name = path.substr(start, end - start);
-        if (name.empty()) return false;
+        if (name.empty() || names.size() == kMaxKeyDepth) return false;
         names.push_back(name);
         if (end == std::string_view::npos) return true;
         start = end + 1;
@@ -121,20 +126,14 @@ HRESULT RegistryTree::DeleteValue(std::string_view path, std::string_view name) 
 }
 
 HRESULT RegistryTree::DeleteKey(std::string_view path) {
-    std::vector<std::string_view> names;
-    if (!SplitPath(path, names) || names.empty()) return E_INVALIDARG;
-    const std::string_view last = names.back();
-    names.pop_back();
-    Key* parent = FindKey(root_.get(), names);
-    if (parent == nullptr) return S_FALSE;
-    auto it = parent->subkeys.find(last);
-    if (it == parent->subkeys.end()) return S_FALSE;
-    if (!it->second.subkeys.empty()) return E_ACCESSDENIED;
-    parent->subkeys.erase(it);
-    return S_OK;
+    return RemoveKey(path, false);
 }
 
 HRESULT RegistryTree::DeleteTree(std::string_view path) {
+    return RemoveKey(path, true);
+}
+
+HRESULT RegistryTree::RemoveKey(std::string_view path, bool withSubkeys) {
     std::vector<std::string_view> names;
     if (!SplitPath(path, names) || names.empty()) return E_INVALIDARG;
     const std::string_view last = names.back();
@@ -143,6 +142,7 @@ HRESULT RegistryTree::DeleteTree(std::string_view path) {
     if (parent == nullptr) return S_FALSE;
     auto it = parent->subkeys.find(last);
     if (it == parent->subkeys.end()) return S_FALSE;
+    if (!withSubkeys && !it->second.subkeys.empty()) return E_ACCESSDENIED;
     parent->subkeys.erase(it);
     return S_OK;
 }
@@ -345,26 +345,12 @@ std::optional<RegistryTree> RegistryTree::Parse(std::string_view text) {
 
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd) noexcept : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const noexcept { return fd_; }
-    bool valid() const noexcept { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded (a late write error shows here).
-    bool Close() noexcept {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd >= 0 && ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
+struct FdTraits {
+    using Handle = int;
+    static constexpr Handle Invalid() noexcept { return -1; }
+    static void Close(Handle fd) noexcept { ::close(fd); }
 };
+using Fd = UniqueHandle<FdTraits>;
 
 // Creates the directories above `path` that are missing.
 void CreateParentDirectories(const std::string& path) {
@@ -446,7 +432,9 @@ HRESULT SaveTree(const std::string& store, const RegistryTree& tree) {
     Fd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     if (!fd.valid()) return REGDB_E_WRITEREGDB;
     const bool written = WriteAll(fd.get(), tree.Serialise()) && ::fsync(fd.get()) == 0;
-    if (!fd.Close() || !written || ::rename(temporary.c_str(), store.c_str()) != 0) {
+    // A late write error shows in close.
+    const bool closed = ::close(fd.release()) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), store.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return REGDB_E_WRITEREGDB;
     }

@@ -51,7 +51,7 @@ public:
     RegistryTree& operator=(const RegistryTree&) = delete;
 
     // Every operation refuses a malformed path (an empty key name, "a\\\\b" or a leading or
-    // trailing '\') with E_INVALIDARG.
+    // trailing '\') and one deeper than 512 keys with E_INVALIDARG.
 
     // Creates the key and any missing parent; S_OK also when it exists.
     HRESULT CreateKey(std::string_view path);
@@ -76,6 +76,8 @@ public:
 
 private:
     struct Key;
+    HRESULT RemoveKey(std::string_view path, bool withSubkeys);
+
     std::unique_ptr<Key> root_;
 };
 
