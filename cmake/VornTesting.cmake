@@ -42,6 +42,11 @@ function(vorn_add_test name)
     string(MD5 _vorn_tree_hash "${CMAKE_BINARY_DIR}")
     string(SUBSTRING "${_vorn_tree_hash}" 0 8 _vorn_tree_hash)
     set(_vorn_environment "VORN_KERNEL_NAMESPACE=vorn-${_vorn_tree_hash}-${name}")
+    # The Linux registry is a store file; each test program gets its own, never the user's.
+    if(NOT WIN32)
+        list(APPEND _vorn_environment
+            "VORN_REGISTRY_FILE=${CMAKE_CURRENT_BINARY_DIR}/${name}.registry/registry")
+    endif()
     if(VORN_WINEPREFIX)
         list(APPEND _vorn_environment ${VORN_WINE_ENVIRONMENT})
         set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix)

@@ -4,8 +4,8 @@
 // CZQMTraceInit object maps the area, and must outlive it when it unmaps. They are function-local
 // statics: TheInit() constructs TraceObjects completely before CZQMTraceInit, so they are
 // destroyed after it, whichever file's static initialisation comes first. The one namespace-scope
-// object below makes the mapping happen at load; a trace call made earlier (from another file's
-// static constructor) finds the area not yet mapped and returns, as before load.
+// object below makes the mapping happen at load, ahead of the module's other static objects; a
+// trace call made earlier finds the area not yet mapped and returns, as before load.
 #include <atomic>
 
 #include "trace/trace_state.h"
@@ -33,7 +33,14 @@ CZQMTraceInit& TheInit() noexcept {
     return init;
 }
 
-[[maybe_unused]] CZQMTraceInit& loadTimeInit = TheInit();
+// Maps the area at load. The priority constructs it ahead of every unprioritised static object
+// of the module that links this library, so that the module's own start-up (DllMain's process
+// attach, or its Linux counterpart) finds the trace objects in place and its unload work runs
+// before they are destroyed, as on Windows, where DllMain runs after all static constructors.
+struct LoadTimeInit {
+    LoadTimeInit() noexcept { TheInit(); }
+};
+[[maybe_unused]] LoadTimeInit loadTimeInit __attribute__((init_priority(1000)));
 
 }  // namespace
 

@@ -72,7 +72,9 @@ VORN_COM_API HRESULT CoInitialize(void* pvReserved);
 VORN_COM_API HRESULT CoInitializeEx(void* pvReserved, DWORD dwCoInit);
 VORN_COM_API void CoUninitialize();
 
-// Class objects registered in the process, looked up before anything else.
+// Class objects registered in the process, looked up before anything else; then, for the
+// in-process contexts, the server that the registry names under CLSID\{...}\InprocServer32
+// (platform/posix/registry_store.h).
 VORN_COM_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DWORD dwClsContext,
                                            DWORD flags, DWORD* lpdwRegister);
 VORN_COM_API HRESULT CoRevokeClassObject(DWORD dwRegister);
@@ -80,6 +82,9 @@ VORN_COM_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void*
                                       REFIID riid, void** ppv);
 VORN_COM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext,
                                       REFIID riid, void** ppv);
+// In-process servers that the registry named are loaded on first use and stay loaded; this
+// unloads every one whose DllCanUnloadNow says S_OK.
+VORN_COM_API void CoFreeUnusedLibraries();
 
 VORN_COM_API HRESULT CoCreateFreeThreadedMarshaler(IUnknown* punkOuter, IUnknown** ppunkMarshal);
 

@@ -34,6 +34,17 @@ using LPCOLESTR = const OLECHAR*;
 using LPSTR = char*;
 using LPCSTR = const char*;
 using LPVOID = void*;
+using LCID = std::uint32_t;
+
+// A loaded module (DLL or shared object), as DllMain receives it.
+using HINSTANCE = void*;
+using HMODULE = void*;
+
+// DllMain's reasons.
+constexpr DWORD DLL_PROCESS_DETACH = 0;
+constexpr DWORD DLL_PROCESS_ATTACH = 1;
+constexpr DWORD DLL_THREAD_ATTACH = 2;
+constexpr DWORD DLL_THREAD_DETACH = 3;
 
 #ifndef TRUE
 #define TRUE 1
@@ -85,12 +96,14 @@ constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeHresult(0x80040111u);
 constexpr HRESULT REGDB_E_CLASSNOTREG = MakeHresult(0x80040154u);
 constexpr HRESULT REGDB_E_READREGDB = MakeHresult(0x80040150u);
 constexpr HRESULT REGDB_E_WRITEREGDB = MakeHresult(0x80040151u);
+constexpr HRESULT REGDB_E_KEYMISSING = MakeHresult(0x80040152u);
 constexpr HRESULT CO_E_NOTINITIALIZED = MakeHresult(0x800401F0u);
 constexpr HRESULT CO_E_DLLNOTFOUND = MakeHresult(0x800401F8u);
 constexpr HRESULT CO_E_ERRORINDLL = MakeHresult(0x800401F9u);
 constexpr HRESULT CO_E_CLASSSTRING = MakeHresult(0x800401F3u);
 constexpr HRESULT CO_E_OBJNOTCONNECTED = MakeHresult(0x800401FDu);
 constexpr HRESULT RPC_E_CHANGED_MODE = MakeHresult(0x80010106u);
+constexpr HRESULT DISP_E_EXCEPTION = MakeHresult(0x80020009u);
 
 // Class contexts.
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
