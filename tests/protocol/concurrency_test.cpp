@@ -141,9 +141,12 @@ TEST_F(ConcurrencyTest, SettingsChangedUnderTrafficGoIntoFramesAsAWhole) {
     ASSERT_EQ(device.layer.query_to(&runtime), S_OK);
     std::atomic<bool> changing{true};
     std::atomic<int> badAnswers{0};
+    std::atomic<int> dataFramesSent{0};
     std::thread changer([&] {
         const stack::ComInitialisation com;
-        for (int i = 0; i < 400; ++i) {
+        // Keeps changing until a frame with data went down meanwhile: on a loaded machine the
+        // sender may otherwise only ever run while the small FRAME bound is in force.
+        for (int i = 0; i < 400 || (dataFramesSent == 0 && i < 1'000'000); ++i) {
             platform::WideString text(i % 2 == 0 ? small : large);
             if (runtime->ChangeRuntimeInformation(text.data()) != S_OK) ++badAnswers;
         }
@@ -165,8 +168,8 @@ TEST_F(ConcurrencyTest, SettingsChangedUnderTrafficGoIntoFramesAsAWhole) {
                 }
             } else {
                 // Three data bytes pass only a FRAME of 1004.
-                device.layer->Send(
-                    Command(1, 0, Bytes(static_cast<std::size_t>(thread) * 3, 0)).get());
+                const auto command = Command(1, 0, Bytes(static_cast<std::size_t>(thread) * 3, 0));
+                if (device.layer->Send(command.get()) == S_OK && thread == 1) ++dataFramesSent;
             }
         }
     });
